@@ -1,0 +1,68 @@
+#include "app/main_window_win.h"
+
+#include "app/dpi_win.h"
+#include "bridge/extension_host_win.h"
+#include "common/strings.h"
+#include "webview/app_webview_win.h"
+
+namespace {
+
+const wchar_t kWindowClass[] = L"Quillframe";
+constexpr DWORD kResizableStyle = WS_OVERLAPPEDWINDOW;
+constexpr DWORD kFixedStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
+ICoreWebView2Controller* Controller() {
+    return g_appWebView ? g_appWebView->controller.Get() : nullptr;
+}
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_MOVE:
+    case WM_MOVING:
+        if (ICoreWebView2Controller* controller = Controller()) controller->NotifyParentWindowPositionChanged();
+        return 0;
+    case WM_SIZE:
+        if (ICoreWebView2Controller* controller = Controller()) {
+            RECT bounds{};
+            GetClientRect(window, &bounds);
+            controller->put_Bounds(bounds);
+        }
+        return 0;
+    case WM_SYSCOMMAND:
+        // Alt alone or Alt+key never enters menu mode; the mouse still opens the
+        // system menu and Alt+F4 still closes.
+        if (wParam == SC_KEYMENU && static_cast<int32_t>(lParam) < 0x10000) return 0;
+        break;
+    case kExtensionMessageToPage:
+        DeliverExtensionMessage(lParam);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+bool RegisterMainWindowClass(HINSTANCE instance, const AppManifest& manifest) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = MainWndProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = manifest.iconHandle;
+    windowClass.hIconSm = manifest.iconHandle;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = kWindowClass;
+    return RegisterClassExW(&windowClass) != 0;
+}
+
+HWND CreateMainWindow(HINSTANCE instance, const AppManifest& manifest) {
+    const DWORD style = manifest.resizable ? kResizableStyle : kFixedStyle;
+    RECT frame{0, 0, ScaleForDpi(manifest.width), ScaleForDpi(manifest.height)};
+    AdjustWindowRectEx(&frame, style, FALSE, 0);
+    return CreateWindowExW(0, kWindowClass, Utf8ToWide(manifest.title).c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
+                           frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
+}

@@ -1,0 +1,11 @@
+#pragma once
+#include <windows.h>
+
+#include "app/manifest.h"
+
+// Registers the "Quillframe" window class; false when Windows refuses.
+bool RegisterMainWindowClass(HINSTANCE instance, const AppManifest& manifest);
+
+// Creates the main window hidden, its client area the manifest's logical size
+// scaled to the system DPI; null on failure.
+HWND CreateMainWindow(HINSTANCE instance, const AppManifest& manifest);
