@@ -9,17 +9,18 @@ root=$PWD
 
 bash scripts/setup.sh
 cmake --preset win32-test >/dev/null
-cmake --build build/win32-test -j2 --target Quillframe WebView2Loader example_extension
+cmake --build build/win32-test -j2 --target Quillframe WebView2Loader example_extension example_app
 
 app=$root/build/example
 rm -rf "$app"
 mkdir -p "$app"
-cp -r examples/app/. "$app/"
+# The example app as the build staged it: package.json, www/ with the page
+# library, and the example extension.
+cp -r build/win32-test/bin/examples/. "$app/"
 cp build/win32-test/bin/Quillframe.exe "$app/"
 # No web engine can run here: the test stand-in of WebView2Loader.dll plays the
 # runtime and draws a plain view of what the page is sent.
 cp build/win32-test/bin/WebView2Loader.dll "$app/"
-cp build/win32-test/bin/examples/ZU2DavErudoze.dll "$app/"
 
 export WINEPREFIX=${WINEPREFIX:-$root/build/wine/prefix} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wine=/usr/lib/wine/wine   # the 32-bit loader: this is the shipped exe

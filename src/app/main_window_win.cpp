@@ -37,7 +37,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         if (wParam == SC_KEYMENU && static_cast<int32_t>(lParam) < 0x10000) return 0;
         break;
     case kExtensionMessageToPage:
-        DeliverExtensionMessage(lParam);
+        DeliverExtensionMessages();
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);

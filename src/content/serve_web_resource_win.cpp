@@ -65,7 +65,7 @@ HRESULT AppWebView::ServeWebResource(ICoreWebView2WebResourceRequestedEventArgs*
     case ResponseBody::None:
         break;
     case ResponseBody::NotFoundText:
-        content = MemoryStream(kNotFoundBody, sizeof(kNotFoundBody) - 1);
+        content = MemoryStream(kNotFoundBody, plan.length);
         break;
     case ResponseBody::WholeFile:
         content = FileStream(filePath);

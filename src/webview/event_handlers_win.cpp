@@ -1,7 +1,8 @@
+#include "webview/app_webview_win.h"
+
 #include <shellapi.h>
 
 #include "common/strings.h"
-#include "webview/app_webview_win.h"
 #include "webview/handler_win.h"
 #include "webview/origin.h"
 

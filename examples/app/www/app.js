@@ -1,22 +1,28 @@
-// The host takes each message as a JSON text in a string.
-const send = (message) => window.chrome.webview.postMessage(JSON.stringify(message));
+// quillframe-page.js is the page library (pagelib/index.js), copied in by the build.
+import {
+  init,
+  onExtensionMessage,
+  sendExtensionMessage,
+  setFullscreen,
+  setWindowPosition,
+  setWindowSize,
+} from './quillframe-page.js';
+
 const $ = (id) => document.getElementById(id);
 let fullscreen = false;
 
-window.chrome.webview.addEventListener('message', (event) => {
-  const message = event.data;
-  if (message.type === 'wrapper-init-response') {
-    $('components').textContent = message.registeredComponentIds.join(', ') || '(none)';
-  } else {
-    $('extension-log').textContent += JSON.stringify(message) + '\n';
-  }
+onExtensionMessage((message) => {
+  $('extension-log').textContent += JSON.stringify(message) + '\n';
 });
 
-$('fullscreen').onclick = () => { fullscreen = !fullscreen; send({ type: 'set-fullscreen', fullscreen }); };
-$('size').onclick = () => send({ type: 'set-window-size', windowWidth: 800, windowHeight: 600 });
-$('position').onclick = () => send({ type: 'set-window-position', windowX: 100, windowY: 100 });
+$('fullscreen').onclick = () => { fullscreen = !fullscreen; setFullscreen(fullscreen); };
+$('size').onclick = () => setWindowSize(800, 600);
+$('position').onclick = () => setWindowPosition(100, 100);
 $('title').onclick = () => { document.title = `Quillframe example at ${new Date().toLocaleTimeString()}`; };
 $('close').onclick = () => window.close();
-$('echo').onclick = () => send({ type: 'extension-message', text: 'hello from the page', sentAt: Date.now() });
+$('echo').onclick = () => sendExtensionMessage({ text: 'hello from the page', sentAt: Date.now() });
 
-send({ type: 'wrapper-init' });
+init().then(
+  (ids) => { $('components').textContent = ids.join(', ') || '(none)'; },
+  (error) => { $('components').textContent = `(no answer: ${error.message})`; },
+);

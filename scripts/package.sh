@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Builds the shipped 32-bit Quillframe.exe and packs it, with the example app
+# beside it, the extension header and the documents for app authors, into
+# dist/Quillframe-<version>-win32.zip.
+#
+#   scripts/package.sh [--build-dir DIR] [--out DIR]
+#
+# --build-dir: the build folder of the win32 preset (default build/win32)
+# --out:       where the zip goes (default dist)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+build=$root/build/win32
+out=$root/dist
+
+while [ $# -gt 0 ]; do
+  case $1 in
+    --build-dir) build=$(realpath -m "$2"); shift 2 ;;
+    --out) out=$(realpath -m "$2"); shift 2 ;;
+    *) echo "usage: $0 [--build-dir DIR] [--out DIR]" >&2; exit 2 ;;
+  esac
+done
+
+version=$(sed -n 's/^project(Quillframe VERSION \([0-9][0-9.]*\)[ )].*/\1/p' CMakeLists.txt)
+if [ -z "$version" ]; then
+  echo "package.sh: no project(Quillframe VERSION ...) in CMakeLists.txt" >&2
+  exit 1
+fi
+name=Quillframe-$version-win32
+
+cmake --preset win32 -B "$build" >/dev/null
+cmake --build "$build" -j2 --target Quillframe example_extension example_app
+
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+dir=$stage/$name
+mkdir -p "$dir/include/quillframe" "$dir/docs"
+
+cp "$build/bin/Quillframe.exe" "$dir/"
+# The example app as the build staged it: its manifest, its pages with the page
+# library, and its extension.
+cp "$build/bin/examples/package.json" "$build/bin/examples/ZU2DavErudoze.dll" "$dir/"
+cp -r "$build/bin/examples/www" "$dir/"
+# Symbols help only a debugger on the build machine.
+strip=$(sed -n 's/^CMAKE_STRIP:FILEPATH=//p' "$build/CMakeCache.txt")
+"$strip" --strip-unneeded "$dir/Quillframe.exe" "$dir/ZU2DavErudoze.dll"
+cp include/quillframe/extension.h "$dir/include/quillframe/"
+for doc in manifest page-protocol extensions security distribution troubleshooting; do
+  cp "docs/$doc.md" "$dir/docs/"
+done
+
+# Windows line ends, so that every text editor shows the lines.
+sed 's/$/\r/' > "$dir/README.txt" <<EOF
+Quillframe $version for Windows (32-bit)
+
+Quillframe.exe shows a web app in a desktop window: the pages of the www folder
+beside it, described by package.json, in a Microsoft Edge WebView2 control.
+
+This folder is a complete example app but for one file that you add:
+
+  WebView2Loader.dll   Microsoft's WebView2 loader, the x86 one, from the WebView2
+                       SDK (NuGet package Microsoft.Web.WebView2, file
+                       build\\native\\x86\\WebView2Loader.dll). Put it beside
+                       Quillframe.exe.
+
+Then start Quillframe.exe. If the WebView2 runtime is not installed, the app
+offers to download and install it.
+
+For your own app, replace package.json and the www folder with yours, and
+replace ZU2DavErudoze.dll with your native extension or delete it. Your app's
+folder then looks like this:
+
+  MyApp\\
+    Quillframe.exe        from this package; you may rename it
+    WebView2Loader.dll    Microsoft's x86 loader, added by you
+    package.json          your manifest (docs\\manifest.md)
+    www\\                  your pages, scripts, styles, fonts and media
+      index.html
+      quillframe-page.js  optional: the page library (docs\\page-protocol.md)
+    ZU2DavErudoze.dll     optional: your native extension (docs\\extensions.md)
+    webview2\\             optional: a fixed-version runtime (docs\\distribution.md)
+
+The include and docs folders and this file need not ship with your app.
+
+What this package holds:
+
+  Quillframe.exe                   the host
+  package.json, www\\               the example app
+  ZU2DavErudoze.dll                the example app's extension
+  include\\quillframe\\extension.h   the C interface for native extensions
+  docs\\                            manifest, page protocol, extensions, security,
+                                   distribution, troubleshooting
+  README.txt                       this file
+EOF
+
+mkdir -p "$out"
+rm -f "$out/$name.zip"
+if command -v zip >/dev/null; then
+  (cd "$stage" && zip -X -r -q "$out/$name.zip" "$name")
+else
+  python3 - "$stage" "$name" "$out/$name.zip" <<'PY'
+import os, sys, zipfile
+stage, name, target = sys.argv[1:]
+with zipfile.ZipFile(target, "w", zipfile.ZIP_DEFLATED) as archive:
+    for folder, _dirs, files in os.walk(os.path.join(stage, name)):
+        for file in sorted(files):
+            path = os.path.join(folder, file)
+            archive.write(path, os.path.relpath(path, stage))
+PY
+fi
+echo "$out/$name.zip"

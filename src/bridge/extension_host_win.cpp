@@ -1,0 +1,132 @@
+#include "bridge/extension_host_win.h"
+
+#include <atomic>
+
+#include "common/paths.h"
+#include "common/strings.h"
+#include "webview/app_webview_win.h"
+
+ExtensionHost* g_extensionHost = nullptr;
+
+namespace {
+
+const char kLibraryName[] = "ZU2DavErudoze.dll";
+
+// The library may call back from threads of its own while the UI thread tears
+// the record down. Those threads touch the record only under this lock, and
+// the UI thread takes it to unpublish the record, so no record is freed while
+// another thread reads it. The UI thread itself is the only writer of
+// g_extensionHost and reads it without the lock.
+SRWLOCK g_recordLock = SRWLOCK_INIT;
+
+std::atomic<DWORD> g_uiThreadId{0};
+
+class RecordLock {
+public:
+    RecordLock() { AcquireSRWLockExclusive(&g_recordLock); }
+    ~RecordLock() { ReleaseSRWLockExclusive(&g_recordLock); }
+    RecordLock(const RecordLock&) = delete;
+    RecordLock& operator=(const RecordLock&) = delete;
+};
+
+template <class Proc>
+Proc FindEntryPoint(HMODULE module, const char* name) {
+    return reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+// On the UI thread: straight to the page, once the web view exists.
+void PostToPage(const std::string& json) {
+    const ExtensionHost* host = g_extensionHost;
+    if (!host || !host->appWebView || !host->appWebView->webView) return;
+    host->appWebView->PostJsonToPage(json);
+}
+
+// On any other thread: the web view may only be used on the UI thread, so the
+// text waits in the record and the main window is woken once per batch. One
+// wake-up per batch keeps a chatty library from filling the thread's message
+// queue, and nothing is lost when the window goes away with texts waiting.
+void HandToUiThread(const char* json) {
+    RecordLock lock;
+    ExtensionHost* host = g_extensionHost;
+    if (!host || !host->appWebView) return;
+    const bool wakeNeeded = host->pendingFromOtherThreads.empty();
+    host->pendingFromOtherThreads.emplace_back(json);
+    if (wakeNeeded && !PostMessageW(host->appWebView->window, kExtensionMessageToPage, 0, 0))
+        host->pendingFromOtherThreads.clear();  // the window is gone: no one will ever post them
+}
+
+}  // namespace
+
+ExtensionHost::~ExtensionHost() {
+    {
+        RecordLock lock;
+        if (g_extensionHost == this) g_extensionHost = nullptr;
+    }
+    if (module && release) release();
+}
+
+bool LoadExtensionLibrary() {
+    ExtensionHost* host = g_extensionHost;
+    if (!host) return false;
+    g_uiThreadId = GetCurrentThreadId();
+
+    // The altered search path lets the library find its own dependencies beside it.
+    const std::wstring path = AddLongPathPrefix(Utf8ToWide(host->exeFolder + kLibraryName));
+    host->module.reset(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    if (!host->module) return false;
+
+    const HMODULE module = host->module.get();
+    host->init = FindEntryPoint<QuillframeInitProc>(module, "Init");
+    host->release = FindEntryPoint<QuillframeReleaseProc>(module, "Release");
+    host->onMainWindowCreated = FindEntryPoint<QuillframeOnMainWindowCreatedProc>(module, "OnMainWindowCreated");
+    host->onExtensionMessage = FindEntryPoint<QuillframeOnExtensionMessageProc>(module, "OnExtensionMessage");
+    if (!host->init || !host->release || !host->onMainWindowCreated || !host->onExtensionMessage) return false;
+
+    const char* const* ids = host->init(host->exeFolder.c_str(), host->contentFolder.c_str(),
+                                        host->userDataFolder.c_str(), PostMessageFromExtension);
+    if (!ids) return false;
+    for (; *ids; ++ids) host->registeredComponentIds.emplace_back(*ids);
+    return true;
+}
+
+void ReleaseExtensionLibrary() {
+    ExtensionHost* host = g_extensionHost;
+    if (!host) return;
+    if (host->release) host->release();
+    host->module.reset();
+}
+
+void DestroyExtensionHost(std::unique_ptr<ExtensionHost> host) {
+    {
+        RecordLock lock;
+        if (g_extensionHost == host.get()) g_extensionHost = nullptr;
+    }
+    host.reset();
+}
+
+extern "C" void QUILLFRAME_CALL PostMessageFromExtension(const char* json) {
+    if (!json) return;
+    // Nothing may unwind into the library's C code; a text that cannot be
+    // copied or converted is dropped like any other undeliverable one.
+    try {
+        if (GetCurrentThreadId() == g_uiThreadId) {
+            PostToPage(json);
+        } else {
+            HandToUiThread(json);
+        }
+    } catch (...) {
+    }
+}
+
+void DeliverExtensionMessages() {
+    std::deque<std::string> waiting;
+    {
+        RecordLock lock;
+        if (!g_extensionHost) return;
+        waiting.swap(g_extensionHost->pendingFromOtherThreads);
+    }
+    try {
+        for (const std::string& json : waiting) PostToPage(json);
+    } catch (...) {
+    }
+}

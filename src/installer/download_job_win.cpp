@@ -1,0 +1,24 @@
+#include "installer/download_job_win.h"
+
+#include <process.h>
+#include <urlmon.h>
+
+#include "installer/download_progress_win.h"
+
+namespace {
+
+bool Download(const DownloadJob& job) {
+    DownloadProgress progress(job.progressBar);
+    return URLDownloadToFileW(nullptr, job.url.c_str(), job.destinationPath.c_str(), 0, &progress) == S_OK;
+}
+
+}  // namespace
+
+unsigned __stdcall DownloadThreadProc(void* argument) {
+    DownloadJob& job = *static_cast<DownloadJob*>(argument);
+    job.downloaded = Download(job);
+    // Closing the window ends the UI thread's loop, successful or not.
+    SendMessageW(job.window, WM_CLOSE, 0, 0);
+    _endthreadex(0);
+    return 0;
+}

@@ -1,0 +1,11 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "app/manifest.h"
+
+// Downloads the WebView2 bootstrapper into the user data folder under a progress
+// window and runs it, blocking until it has exited. Whether the runtime is there
+// afterwards is for the caller to ask; failures before the download show a box.
+void InstallRuntime(HINSTANCE instance, const std::string& userDataFolder, const AppManifest& manifest);

@@ -1,0 +1,24 @@
+#pragma once
+
+// What the page "does": navigations and loads, and the scenario's steps, each run from the dispatcher.
+
+#include <string>
+
+#include <wrl/client.h>
+
+#include "web_view.h"
+
+namespace standin {
+
+using WebViewPtr = Microsoft::WRL::ComPtr<WebView>;
+
+// Queued by Navigate: NavigationStarting, then (not cancelled) the load of the document.
+void QueueNavigation(WebViewPtr view, std::wstring uri, bool userInitiated);
+// Queued once, after the host's first Navigate.
+void QueueSteps(WebViewPtr view);
+
+// The parent window the controller was created in (null before).
+void SetParentWindow(HWND parent);
+HWND ParentWindow();
+
+}  // namespace standin

@@ -1,0 +1,82 @@
+#pragma once
+
+// Reference counting and QueryInterface shared by every object the stand-in runtime hands out.
+
+#include <atomic>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include <wrl/client.h>
+
+#include "webview/webview2_win.h"
+
+namespace standin {
+
+// Derived implements Primary (and through it each of Bases...); all share one vtable pointer.
+template <class Derived, class Primary, class... Bases>
+class ComObject : public Primary {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    if (!object) return E_POINTER;
+    if (riid == __uuidof(IUnknown) || riid == __uuidof(Primary) || ((riid == __uuidof(Bases)) || ...)) {
+      *object = static_cast<Primary*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --refs_;
+    if (left == 0) delete static_cast<Derived*>(this);
+    return left;
+  }
+
+ protected:
+  ComObject() = default;
+
+ private:
+  std::atomic<ULONG> refs_{1};
+};
+
+template <class T>
+HRESULT ReturnValue(T value, T* out) {
+  if (!out) return E_POINTER;
+  *out = value;
+  return S_OK;
+}
+
+// This toolchain's win32 thread model has no std::mutex.
+class Lock {
+ public:
+  explicit Lock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+  ~Lock() { ReleaseSRWLockExclusive(&lock_); }
+  Lock(const Lock&) = delete;
+  Lock& operator=(const Lock&) = delete;
+
+ private:
+  SRWLOCK& lock_;
+};
+
+// Adopts the new object's initial reference.
+template <class T, class... Args>
+Microsoft::WRL::ComPtr<T> MakeObject(Args&&... args) {
+  Microsoft::WRL::ComPtr<T> object;
+  object.Attach(new T(std::forward<Args>(args)...));
+  return object;
+}
+
+HINSTANCE ThisModule();
+std::string ToUtf8(const wchar_t* text);
+std::wstring ToWide(const std::string& text);
+// A CoTaskMemAlloc copy, as every WebView2 string getter returns.
+LPWSTR CoTaskCopy(const std::wstring& text);
+HRESULT ReturnString(const std::wstring& text, LPWSTR* out);
+std::string HresultText(HRESULT hr);
+// The whole file, or nothing when it cannot be read.
+std::optional<std::string> ReadWholeFile(const std::wstring& path);
+std::string Base64(const std::string& bytes);
+
+}  // namespace standin

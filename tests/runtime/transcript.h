@@ -1,0 +1,31 @@
+#pragma once
+
+// The stand-in's record of everything the host did: webview2-transcript.jsonl beside the executable.
+
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "webview/webview2_win.h"
+
+namespace standin {
+
+std::wstring ExePath();
+// The executable's folder, with its trailing backslash.
+std::wstring ExeFolder();
+
+// Appends {"call": call, ...members} as one line; safe from any thread.
+void Record(const std::string& call, nlohmann::json members = nlohmann::json::object());
+
+// Marks the thread that created the environment; host calls from other threads are recorded as such.
+void SetUiThread(DWORD threadId);
+bool OnUiThread();
+
+// Records a host call; returns RPC_E_WRONG_THREAD (after recording) when made off the UI thread.
+HRESULT RecordHostCall(const std::string& call, nlohmann::json members = nlohmann::json::object());
+HRESULT NotImplemented(const char* call);
+
+nlohmann::json Json(const wchar_t* text);  // null for a null pointer
+nlohmann::json RectJson(const RECT& rect);
+
+}  // namespace standin

@@ -1,0 +1,9 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+// Which standard icon a message box shows: "error", "information", "warning", "question"
+// or "none". An icon handle of another process cannot be read here, so the icon is told
+// from the pixels on screen, compared with our own renderings of the standard icons.
+std::string IconKindOf(HWND iconControl);

@@ -1,0 +1,70 @@
+"""Fixtures of the Wine integration tests; see harness.py for what they drive."""
+
+import os
+import subprocess
+
+import pytest
+
+import harness
+
+
+def pytest_configure(config):
+    config.addinivalue_line(
+        "markers", "exe32: runs the shipped 32-bit exe under emulated 32-bit Wine (about a minute per start)")
+
+
+def _start_xvfb():
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten",
+                               "tcp"], pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    with os.fdopen(read_end) as answer:
+        number = answer.readline().strip()
+    if not number:
+        server.kill()
+        raise harness.WineError("Xvfb did not start")
+    return server, ":" + number
+
+
+@pytest.fixture(scope="session")
+def wine_session():
+    """One X display, one Wine prefix and one running wineserver for the whole run."""
+    xvfb = None
+    display = os.environ.get("DISPLAY")
+    if not display:
+        xvfb, display = _start_xvfb()
+    session = harness.WineSession(display)
+    try:
+        session.start()
+        yield session
+    finally:
+        session.stop()
+        if xvfb:
+            xvfb.terminate()
+            xvfb.wait()
+
+
+def _app_folder(wine_session, tmp_path, bin_dir):
+    app = harness.AppFolder(wine_session, tmp_path / "app", bin_dir)
+    app.remove_user_data()
+    yield app
+    app.remove_user_data()
+
+
+@pytest.fixture
+def app(wine_session, tmp_path):
+    """A fresh folder with the 64-bit twin of Quillframe.exe and the stand-in runtime."""
+    yield from _app_folder(wine_session, tmp_path, harness.bin_dir_64())
+
+
+@pytest.fixture
+def app32(wine_session, tmp_path):
+    """The same with the shipped 32-bit build (tests marked exe32)."""
+    yield from _app_folder(wine_session, tmp_path, harness.bin_dir_32())
+
+
+@pytest.fixture
+def dpi(wine_session):
+    """Call with a DPI (e.g. 144) to set it for apps started afterwards; 96 again after the test."""
+    yield wine_session.set_dpi
+    wine_session.set_dpi(harness.DEFAULT_DPI)
