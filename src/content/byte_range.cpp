@@ -31,23 +31,23 @@ std::optional<uint32_t> LeadingNumber(const std::string& text) {
 std::optional<ByteRange> ParseByteRange(const std::string& value, uint32_t size) {
     static const std::string kUnit = "bytes=";
     if (size == 0 || value.compare(0, kUnit.size(), kUnit) != 0) return std::nullopt;
-    const std::string spec = value.substr(kUnit.size());
-    const size_t dash = spec.find('-');
+    const std::string rangeSet = value.substr(kUnit.size());
+    const size_t dash = rangeSet.find('-');
     if (dash == std::string::npos) return std::nullopt;
 
-    if (dash == spec.size() - 1) {
-        const auto start = LeadingNumber(spec.substr(0, dash));
+    if (dash == rangeSet.size() - 1) {
+        const auto start = LeadingNumber(rangeSet.substr(0, dash));
         if (!start || *start >= size) return std::nullopt;
         return ByteRange{*start, size - 1};
     }
     if (dash == 0) {
         // A suffix of 0 asks for no bytes at all, which is not satisfiable.
-        const auto suffix = LeadingNumber(spec.substr(1));
+        const auto suffix = LeadingNumber(rangeSet.substr(1));
         if (!suffix || *suffix == 0 || *suffix > size) return std::nullopt;
         return ByteRange{size - *suffix, size - 1};
     }
-    const auto first = LeadingNumber(spec.substr(0, dash));
-    const auto last = LeadingNumber(spec.substr(dash + 1));
+    const auto first = LeadingNumber(rangeSet.substr(0, dash));
+    const auto last = LeadingNumber(rangeSet.substr(dash + 1));
     if (!first || !last || *first >= size || *last >= size || *first > *last) return std::nullopt;
     return ByteRange{*first, *last};
 }

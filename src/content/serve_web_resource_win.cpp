@@ -1,5 +1,6 @@
 #include <shlwapi.h>
 
+#include "common/adopt_win.h"
 #include "common/file_size.h"
 #include "common/paths.h"
 #include "common/strings.h"
@@ -36,9 +37,7 @@ ComPtr<IStream> FileStream(const std::string& filePath) {
 }
 
 ComPtr<IStream> MemoryStream(const void* bytes, uint32_t length) {
-    ComPtr<IStream> stream;
-    stream.Attach(SHCreateMemStream(static_cast<const BYTE*>(bytes), length));
-    return stream;
+    return Adopt(SHCreateMemStream(static_cast<const BYTE*>(bytes), length));
 }
 
 }  // namespace

@@ -35,7 +35,7 @@ std::optional<std::string> SchemeOf(const std::string& url) {
     return LowerAscii(url.substr(0, i));
 }
 
-bool IsSpecial(const std::string& scheme) {
+bool TakesBackslashAsSlash(const std::string& scheme) {
     return scheme == "http" || scheme == "https" || scheme == "ws" || scheme == "wss" || scheme == "ftp" ||
            scheme == "file";
 }
@@ -59,7 +59,7 @@ std::optional<Origin> OriginOf(const std::string& url) {
     origin.hasHost = true;
 
     // Browsers end the authority at "\" too for these schemes.
-    const char* terminators = IsSpecial(*scheme) ? "/?#\\" : "/?#";
+    const char* terminators = TakesBackslashAsSlash(*scheme) ? "/?#\\" : "/?#";
     const size_t authorityEnd = std::min(url.find_first_of(terminators, authorityStart), url.size());
     std::string hostPort = url.substr(authorityStart, authorityEnd - authorityStart);
     const size_t at = hostPort.rfind('@');

@@ -23,21 +23,21 @@ std::optional<uint32_t> Number(const std::string& text) {
 
 std::optional<ByteRange> Reference(const std::string& value, uint32_t size) {
     if (size == 0 || value.rfind("bytes=", 0) != 0) return std::nullopt;
-    const std::string spec = value.substr(6);
-    const size_t d = spec.find('-');
+    const std::string rangeSet = value.substr(6);
+    const size_t d = rangeSet.find('-');
     if (d == std::string::npos) return std::nullopt;
-    if (d + 1 == spec.size()) {
-        const auto n = Number(spec.substr(0, d));
+    if (d + 1 == rangeSet.size()) {
+        const auto n = Number(rangeSet.substr(0, d));
         if (!n || *n >= size) return std::nullopt;
         return ByteRange{*n, size - 1};
     }
     if (d == 0) {
-        const auto n = Number(spec.substr(1));
+        const auto n = Number(rangeSet.substr(1));
         if (!n || *n == 0 || *n > size) return std::nullopt;
         return ByteRange{size - *n, size - 1};
     }
-    const auto a = Number(spec.substr(0, d));
-    const auto b = Number(spec.substr(d + 1));
+    const auto a = Number(rangeSet.substr(0, d));
+    const auto b = Number(rangeSet.substr(d + 1));
     if (!a || !b || *a >= size || *b >= size || *a > *b) return std::nullopt;
     return ByteRange{*a, *b};
 }
