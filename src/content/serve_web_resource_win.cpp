@@ -3,6 +3,7 @@
 #include "common/adopt_win.h"
 #include "common/file_size.h"
 #include "common/paths.h"
+#include "common/co_task_string_win.h"
 #include "common/strings.h"
 #include "content/response_plan.h"
 #include "content/request_path.h"
@@ -12,13 +13,6 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-std::string TakeString(LPWSTR text) {
-    if (!text) return {};
-    std::string result = WideToUtf8(text);
-    CoTaskMemFree(text);
-    return result;
-}
-
 std::wstring LongPath(const std::string& path) { return AddLongPathPrefix(Utf8ToWide(path)); }
 
 // The Range value when the request carries one.
@@ -27,7 +21,7 @@ std::optional<std::string> RangeHeader(ICoreWebView2HttpRequestHeaders* headers)
     if (!headers || FAILED(headers->Contains(L"Range", &contains)) || !contains) return std::nullopt;
     LPWSTR value = nullptr;
     headers->GetHeader(L"Range", &value);
-    return TakeString(value);
+    return TakeCoTaskString(value);
 }
 
 ComPtr<IStream> FileStream(const std::string& filePath) {
@@ -52,7 +46,7 @@ HRESULT AppWebView::ServeWebResource(ICoreWebView2WebResourceRequestedEventArgs*
     request->get_Headers(&headers);
 
     // A path that would leave the content root is answered like a missing file.
-    const std::optional<std::string> requestPath = RequestPathFromUri(TakeString(uri), originPrefix.size());
+    const std::optional<std::string> requestPath = RequestPathFromUri(TakeCoTaskString(uri), originPrefix.size());
     const std::string filePath = requestPath ? FilePathFor(exeFolder + contentFolder, *requestPath) : std::string();
     const bool exists = requestPath && GetFileAttributesW(LongPath(filePath).c_str()) != INVALID_FILE_ATTRIBUTES;
     const uint32_t size = exists ? FileSize(filePath) : 0;

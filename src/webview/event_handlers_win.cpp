@@ -2,23 +2,12 @@
 
 #include <shellapi.h>
 
+#include "common/co_task_string_win.h"
 #include "common/strings.h"
 #include "webview/handler_win.h"
 #include "webview/origin.h"
 
 using Microsoft::WRL::ComPtr;
-
-namespace {
-
-// Runtime strings are CoTaskMem allocations; take them as UTF-8 and free them.
-std::string TakeString(LPWSTR text) {
-    if (!text) return {};
-    std::string result = WideToUtf8(text);
-    CoTaskMemFree(text);
-    return result;
-}
-
-}  // namespace
 
 void AppWebView::RegisterEventHandlers() {
     webView->add_DocumentTitleChanged(
@@ -45,7 +34,7 @@ void AppWebView::RegisterEventHandlers() {
                 [this](ICoreWebView2*, ICoreWebView2NavigationStartingEventArgs* args) {
                     LPWSTR uri = nullptr;
                     args->get_Uri(&uri);
-                    if (!IsTrustedUrl(TakeString(uri), originPrefix)) args->put_Cancel(TRUE);
+                    if (!IsTrustedUrl(TakeCoTaskString(uri), originPrefix)) args->put_Cancel(TRUE);
                     return S_OK;
                 }).Get(),
             nullptr);
@@ -58,7 +47,7 @@ void AppWebView::RegisterEventHandlers() {
             [this](ICoreWebView2*, ICoreWebView2PermissionRequestedEventArgs* args) {
                 LPWSTR uri = nullptr;
                 args->get_Uri(&uri);
-                if (IsSameOrigin(TakeString(uri), originPrefix)) args->put_State(COREWEBVIEW2_PERMISSION_STATE_ALLOW);
+                if (IsSameOrigin(TakeCoTaskString(uri), originPrefix)) args->put_State(COREWEBVIEW2_PERMISSION_STATE_ALLOW);
                 return S_OK;
             }).Get(),
         nullptr);
@@ -99,14 +88,14 @@ void AppWebView::RegisterEventHandlers() {
             [this](ICoreWebView2*, ICoreWebView2WebMessageReceivedEventArgs* args) {
                 LPWSTR source = nullptr;
                 args->get_Source(&source);
-                if (!IsTrustedUrl(TakeString(source), originPrefix)) return S_OK;
+                if (!IsTrustedUrl(TakeCoTaskString(source), originPrefix)) return S_OK;
                 LPWSTR message = nullptr;
                 // A message that is not a string has no text to hand on.
                 if (FAILED(args->TryGetWebMessageAsString(&message)) || !message) {
                     CoTaskMemFree(message);
                     return S_OK;
                 }
-                HandleWebMessage(TakeString(message));
+                HandleWebMessage(TakeCoTaskString(message));
                 return S_OK;
             }).Get(),
         nullptr);
