@@ -7,6 +7,7 @@ address in the way a test asks for:
   "unsized"  200 without Content-Length, body paced, end marked by closing
   "missing"  404
   "reset"    the connection is reset before any answer
+  "refused"  nothing listens on the port at all
 
 Every request is recorded (path, headers) so a test can tell whether a download
 was attempted at all.
@@ -21,7 +22,7 @@ import time
 HOST = "127.0.0.1"
 PORT = 47813
 PATH = "/fwlink/p/?LinkId=2124703"
-MODES = ("sized", "unsized", "missing", "reset")
+MODES = ("sized", "unsized", "missing", "reset", "refused")
 
 
 class _Handler(http.server.BaseHTTPRequestHandler):
@@ -88,23 +89,27 @@ class BootstrapperServer:
     def __init__(self, body=b"", mode="sized", chunks=20, pause=0.1):
         if mode not in MODES:
             raise ValueError(f"unknown mode {mode!r}")
-        self._server = _Server((HOST, PORT), _Handler)
-        self._server.body = body
-        self._server.mode = mode
-        self._server.chunks = chunks
-        self._server.pause = pause
-        self._server.requests = []
-        self._thread = threading.Thread(target=self._server.serve_forever, daemon=True)
+        self._settings = {"body": body, "mode": mode, "chunks": chunks, "pause": pause}
+        self._requests = []
+        self._server = None
+        self._thread = None
 
     @property
     def requests(self):
-        return list(self._server.requests)
+        return list(self._requests)
 
     def __enter__(self):
-        self._thread.start()
+        if self._settings["mode"] != "refused":
+            self._server = _Server((HOST, PORT), _Handler)
+            for key, value in self._settings.items():
+                setattr(self._server, key, value)
+            self._server.requests = self._requests
+            self._thread = threading.Thread(target=self._server.serve_forever, daemon=True)
+            self._thread.start()
         return self
 
     def __exit__(self, *exc):
-        self._server.shutdown()
-        self._server.server_close()
-        self._thread.join()
+        if self._server:
+            self._server.shutdown()
+            self._server.server_close()
+            self._thread.join()
