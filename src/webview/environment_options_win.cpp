@@ -1,5 +1,7 @@
 #include "webview/environment_options_win.h"
 
+#include "common/adopt_win.h"
+
 #include <atomic>
 #include <cstring>
 #include <optional>
@@ -129,8 +131,8 @@ public:
     }
 
     // ICoreWebView2EnvironmentOptions4: the caller owns the returned array and one reference per element.
-    HRESULT STDMETHODCALLTYPE GetCustomSchemeRegistrations(
-        UINT32* count, ICoreWebView2CustomSchemeRegistration*** schemeRegistrations) override {
+    HRESULT STDMETHODCALLTYPE
+    GetCustomSchemeRegistrations(UINT32* count, ICoreWebView2CustomSchemeRegistration*** schemeRegistrations) override {
         if (!count || !schemeRegistrations) return E_POINTER;
         *count = 0;
         *schemeRegistrations = nullptr;
@@ -146,8 +148,8 @@ public:
         *schemeRegistrations = array;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE SetCustomSchemeRegistrations(
-        UINT32 count, ICoreWebView2CustomSchemeRegistration** schemeRegistrations) override {
+    HRESULT STDMETHODCALLTYPE
+    SetCustomSchemeRegistrations(UINT32 count, ICoreWebView2CustomSchemeRegistration** schemeRegistrations) override {
         if (count > 0 && !schemeRegistrations) return E_INVALIDARG;
         std::vector<ComPtr<ICoreWebView2CustomSchemeRegistration>> schemes;
         for (UINT32 i = 0; i < count; ++i) {
@@ -192,7 +194,5 @@ private:
 }  // namespace
 
 ComPtr<ICoreWebView2EnvironmentOptions> CreateEnvironmentOptions() {
-    ComPtr<ICoreWebView2EnvironmentOptions> options;
-    options.Attach(new EnvironmentOptions);
-    return options;
+    return Adopt<ICoreWebView2EnvironmentOptions>(new EnvironmentOptions);
 }

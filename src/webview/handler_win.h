@@ -6,6 +6,8 @@
 
 #include <wrl/client.h>
 
+#include "common/adopt_win.h"
+
 #include "webview/webview2_win.h"
 
 // The WebView2 handler objects differ only in their interface and in what Invoke does, so this one COM
@@ -22,8 +24,7 @@ struct InvokeSignature<HRESULT (STDMETHODCALLTYPE Interface::*)(First, Second)> 
     using SecondArg = Second;
 };
 
-template <class Interface, class F,
-          class Signature = InvokeSignature<decltype(&Interface::Invoke)>>
+template <class Interface, class F, class Signature = InvokeSignature<decltype(&Interface::Invoke)>>
 class Handler final : public Interface {
 public:
     explicit Handler(F body) : body_(std::move(body)) {}
@@ -64,7 +65,5 @@ private:
 // A new handler holding its one initial reference, which the returned pointer adopts.
 template <class Interface, class F>
 Microsoft::WRL::ComPtr<Interface> MakeHandler(F&& body) {
-    Microsoft::WRL::ComPtr<Interface> handler;
-    handler.Attach(new webview_detail::Handler<Interface, std::decay_t<F>>(std::forward<F>(body)));
-    return handler;
+    return Adopt<Interface>(new webview_detail::Handler<Interface, std::decay_t<F>>(std::forward<F>(body)));
 }

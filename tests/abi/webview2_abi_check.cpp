@@ -32,7 +32,7 @@ using QueryInterfaceMethod = HRESULT (STDMETHODCALLTYPE IUnknown::*)(REFIID, voi
 #define QF_ABI_OPAQUE(Interface, iid)
 #define QF_ABI_METHOD(Interface, Method, slot, bytes) \
     static_assert(StdcallArgBytes(&Interface::Method) == (bytes), #Interface "::" #Method " x86 argument bytes");
-#define QF_ABI_QUERY_INTERFACE(Interface, slot, bytes)                                                      \
+#define QF_ABI_QUERY_INTERFACE(Interface, slot, bytes)                                                       \
     static_assert(StdcallArgBytes(static_cast<QueryInterfaceMethod>(&Interface::QueryInterface)) == (bytes), \
                   #Interface "::QueryInterface x86 argument bytes");
 #include "webview2_abi_table.inc"
@@ -85,14 +85,15 @@ void CheckBase(const char* interfaceName, bool derives, const char* base) {
 }  // namespace
 
 int main() {
-#define QF_ABI_INTERFACE(Interface, Base, iid)                        \
-    CheckIid(#Interface, __uuidof(Interface), iid);                   \
+#define QF_ABI_INTERFACE(Interface, Base, iid)      \
+    CheckIid(#Interface, __uuidof(Interface), iid); \
     CheckBase(#Interface, std::is_base_of<Base, Interface>::value, #Base);
 #define QF_ABI_OPAQUE(Interface, iid) CheckIid(#Interface, __uuidof(Interface), iid);
 #define QF_ABI_METHOD(Interface, Method, slot, bytes) \
     CheckSlot(#Interface, #Method, VtableSlot(&Interface::Method), slot);
-#define QF_ABI_QUERY_INTERFACE(Interface, slot, bytes) \
-    CheckSlot(#Interface, "QueryInterface", VtableSlot(static_cast<QueryInterfaceMethod>(&Interface::QueryInterface)), slot);
+#define QF_ABI_QUERY_INTERFACE(Interface, slot, bytes)                                                                 \
+    CheckSlot(#Interface, "QueryInterface", VtableSlot(static_cast<QueryInterfaceMethod>(&Interface::QueryInterface)), \
+              slot);
 #include "webview2_abi_table.inc"
 
     std::printf("%d interfaces, %d methods checked, %d mismatches\n", g_interfaces, g_methods, g_failures);

@@ -150,7 +150,7 @@ void CheckOptionStrings() {
 void CheckOptionInterfaces() {
     auto options = CreateEnvironmentOptions();
     IUnknown* identity = As<IUnknown>(options.Get()).Get();
-    const IID answered[] = {__uuidof(ICoreWebView2EnvironmentOptions), __uuidof(ICoreWebView2EnvironmentOptions2),
+    const IID answered[] = {__uuidof(ICoreWebView2EnvironmentOptions),  __uuidof(ICoreWebView2EnvironmentOptions2),
                             __uuidof(ICoreWebView2EnvironmentOptions3), __uuidof(ICoreWebView2EnvironmentOptions4),
                             __uuidof(ICoreWebView2EnvironmentOptions5), __uuidof(ICoreWebView2EnvironmentOptions6)};
     std::vector<void*> pointers;
@@ -222,8 +222,7 @@ void CheckHandler() {
            "the handler answers IUnknown");
     static_cast<IUnknown*>(object)->Release();
     object = reinterpret_cast<void*>(1);
-    Expect(handler->QueryInterface(__uuidof(ICoreWebView2WebMessageReceivedEventHandler), &object) ==
-                   E_NOINTERFACE &&
+    Expect(handler->QueryInterface(__uuidof(ICoreWebView2WebMessageReceivedEventHandler), &object) == E_NOINTERFACE &&
                object == nullptr,
            "another handler interface gives E_NOINTERFACE and a null pointer");
 

@@ -11,28 +11,28 @@
 namespace standin {
 
 class Environment final : public ComObject<Environment, ICoreWebView2Environment> {
- public:
-  explicit Environment(std::string version) : version_(std::move(version)) {}
+public:
+    explicit Environment(std::string version) : version_(std::move(version)) {}
 
-  HRESULT STDMETHODCALLTYPE CreateCoreWebView2Controller(
-      HWND parentWindow, ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* handler) override;
-  HRESULT STDMETHODCALLTYPE CreateWebResourceResponse(IStream* content, int statusCode, LPCWSTR reasonPhrase,
-                                                      LPCWSTR headers,
-                                                      ICoreWebView2WebResourceResponse** response) override;
-  HRESULT STDMETHODCALLTYPE get_BrowserVersionString(LPWSTR* version) override {
-    return ReturnString(ToWide(version_), version);
-  }
-  HRESULT STDMETHODCALLTYPE add_NewBrowserVersionAvailable(ICoreWebView2NewBrowserVersionAvailableEventHandler*,
-                                                           EventRegistrationToken*) override {
-    return NotImplemented("Environment.add_NewBrowserVersionAvailable");
-  }
-  HRESULT STDMETHODCALLTYPE remove_NewBrowserVersionAvailable(EventRegistrationToken) override {
-    return NotImplemented("Environment.remove_NewBrowserVersionAvailable");
-  }
+    HRESULT STDMETHODCALLTYPE CreateCoreWebView2Controller(
+        HWND parentWindow, ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* handler) override;
+    HRESULT STDMETHODCALLTYPE CreateWebResourceResponse(IStream* content, int statusCode, LPCWSTR reasonPhrase,
+                                                        LPCWSTR headers,
+                                                        ICoreWebView2WebResourceResponse** response) override;
+    HRESULT STDMETHODCALLTYPE get_BrowserVersionString(LPWSTR* version) override {
+        return ReturnString(ToWide(version_), version);
+    }
+    HRESULT STDMETHODCALLTYPE add_NewBrowserVersionAvailable(ICoreWebView2NewBrowserVersionAvailableEventHandler*,
+                                                             EventRegistrationToken*) override {
+        return NotImplemented("Environment.add_NewBrowserVersionAvailable");
+    }
+    HRESULT STDMETHODCALLTYPE remove_NewBrowserVersionAvailable(EventRegistrationToken) override {
+        return NotImplemented("Environment.remove_NewBrowserVersionAvailable");
+    }
 
- private:
-  std::string version_;
-  int controllerAttempts_ = 0;
+private:
+    std::string version_;
+    int controllerAttempts_ = 0;
 };
 
 // Queues the completion: the handler runs later from the message loop, never inside the creating call.

@@ -19,259 +19,267 @@ class EmptyArgs final : public ComObject<EmptyArgs, IUnknown> {};
 
 // The runtime's filter patterns: '*' matches any run of characters, everything else matches itself.
 bool Matches(const wchar_t* pattern, const wchar_t* text) {
-  if (*pattern == L'\0') return *text == L'\0';
-  if (*pattern == L'*') return Matches(pattern + 1, text) || (*text && Matches(pattern, text + 1));
-  return *text == *pattern && Matches(pattern + 1, text + 1);
+    if (*pattern == L'\0') return *text == L'\0';
+    if (*pattern == L'*') return Matches(pattern + 1, text) || (*text && Matches(pattern, text + 1));
+    return *text == *pattern && Matches(pattern + 1, text + 1);
 }
 
 bool Filtered(const WebView& view, const std::wstring& uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT context) {
-  for (const auto& filter : view.page.filters) {
-    const bool contextMatches = filter.context == COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL || filter.context == context;
-    if (contextMatches && Matches(filter.uri.c_str(), uri.c_str())) return true;
-  }
-  return false;
+    for (const auto& filter : view.page.filters) {
+        const bool contextMatches =
+            filter.context == COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL || filter.context == context;
+        if (contextMatches && Matches(filter.uri.c_str(), uri.c_str())) return true;
+    }
+    return false;
 }
 
 // Reads the response body from the stream's current position to its end, as the page would receive it.
 void RecordServed(const std::wstring& uri, WebResourceResponse* response) {
-  if (!response) {
-    Record("served", {{"uri", ToUtf8(uri.c_str())}, {"response", nullptr}});
-    return;
-  }
-  nlohmann::json served = response->Describe();
-  served["uri"] = ToUtf8(uri.c_str());
-  std::string body;
-  if (IStream* stream = response->content()) {
-    ULARGE_INTEGER position{};
-    if (SUCCEEDED(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_CUR, &position))) {
-      served["streamStartPosition"] = position.QuadPart;
+    if (!response) {
+        Record("served", {{"uri", ToUtf8(uri.c_str())}, {"response", nullptr}});
+        return;
     }
-    HRESULT hr = S_OK;
-    char chunk[65536];
-    for (;;) {
-      ULONG read = 0;
-      hr = stream->Read(chunk, sizeof chunk, &read);
-      body.append(chunk, read);
-      if (hr != S_OK || read == 0) break;
+    nlohmann::json served = response->Describe();
+    served["uri"] = ToUtf8(uri.c_str());
+    std::string body;
+    if (IStream* stream = response->content()) {
+        ULARGE_INTEGER position{};
+        if (SUCCEEDED(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_CUR, &position))) {
+            served["streamStartPosition"] = position.QuadPart;
+        }
+        HRESULT hr = S_OK;
+        char chunk[65536];
+        for (;;) {
+            ULONG read = 0;
+            hr = stream->Read(chunk, sizeof chunk, &read);
+            body.append(chunk, read);
+            if (hr != S_OK || read == 0) break;
+        }
+        if (FAILED(hr)) served["readHr"] = HresultText(hr);
     }
-    if (FAILED(hr)) served["readHr"] = HresultText(hr);
-  }
-  served["bodyLength"] = body.size();
-  served["bodyTruncated"] = body.size() > kMaxRecordedBody;
-  served["bodyBase64"] = Base64(body.substr(0, kMaxRecordedBody));
-  Record("served", served);
+    served["bodyLength"] = body.size();
+    served["bodyTruncated"] = body.size() > kMaxRecordedBody;
+    served["bodyBase64"] = Base64(body.substr(0, kMaxRecordedBody));
+    Record("served", served);
 }
 
 void RaiseRequest(const WebViewPtr& view, const std::wstring& uri,
                   const std::vector<std::pair<std::wstring, std::wstring>>& headers,
                   COREWEBVIEW2_WEB_RESOURCE_CONTEXT context) {
-  if (!Filtered(*view.Get(), uri, context)) {
-    Record("unfiltered", {{"uri", ToUtf8(uri.c_str())}, {"context", static_cast<int>(context)}});
-    return;
-  }
-  nlohmann::json headerJson = nlohmann::json::object();
-  for (const auto& header : headers) headerJson[ToUtf8(header.first.c_str())] = ToUtf8(header.second.c_str());
-  auto request = MakeObject<WebResourceRequest>(uri, MakeObject<HttpRequestHeaders>(headers));
-  auto args = MakeObject<WebResourceRequestedEventArgs>(uri, request, context);
-  const auto results = view->webResourceRequested.Raise(
-      "WebResourceRequested",
-      {{"uri", ToUtf8(uri.c_str())}, {"context", static_cast<int>(context)}, {"headers", headerJson}}, view.Get(),
-      args.Get());
-  Record("eventResult",
-         {{"event", "WebResourceRequested"}, {"results", results}, {"responseSet", args->response() != nullptr}});
-  RecordServed(uri, args->response());
+    if (!Filtered(*view.Get(), uri, context)) {
+        Record("unfiltered", {{"uri", ToUtf8(uri.c_str())}, {"context", static_cast<int>(context)}});
+        return;
+    }
+    nlohmann::json headerJson = nlohmann::json::object();
+    for (const auto& header : headers) headerJson[ToUtf8(header.first.c_str())] = ToUtf8(header.second.c_str());
+    auto request = MakeObject<WebResourceRequest>(uri, MakeObject<HttpRequestHeaders>(headers));
+    auto args = MakeObject<WebResourceRequestedEventArgs>(uri, request, context);
+    const auto results = view->webResourceRequested.Raise(
+        "WebResourceRequested",
+        {{"uri", ToUtf8(uri.c_str())}, {"context", static_cast<int>(context)}, {"headers", headerJson}}, view.Get(),
+        args.Get());
+    Record("eventResult",
+           {{"event", "WebResourceRequested"}, {"results", results}, {"responseSet", args->response() != nullptr}});
+    RecordServed(uri, args->response());
 }
 
 void RaiseDomContentLoaded(const WebViewPtr& view) {
-  const UINT64 navigationId = view->page.lastNavigationId;
-  auto args = MakeObject<DOMContentLoadedEventArgs>(navigationId);
-  const auto results =
-      view->domContentLoaded.Raise("DOMContentLoaded", {{"navigationId", navigationId}}, view.Get(), args.Get());
-  Record("eventResult", {{"event", "DOMContentLoaded"}, {"results", results}});
+    const UINT64 navigationId = view->page.lastNavigationId;
+    auto args = MakeObject<DOMContentLoadedEventArgs>(navigationId);
+    const auto results =
+        view->domContentLoaded.Raise("DOMContentLoaded", {{"navigationId", navigationId}}, view.Get(), args.Get());
+    Record("eventResult", {{"event", "DOMContentLoaded"}, {"results", results}});
 }
 
 void Navigation(const WebViewPtr& view, const std::wstring& uri, bool userInitiated) {
-  const UINT64 navigationId = ++view->page.lastNavigationId;
-  auto args = MakeObject<NavigationStartingEventArgs>(uri, userInitiated, navigationId);
-  const auto results = view->navigationStarting.Raise(
-      "NavigationStarting",
-      {{"uri", ToUtf8(uri.c_str())}, {"navigationId", navigationId}, {"userInitiated", userInitiated}}, view.Get(),
-      args.Get());
-  Record("eventResult", {{"event", "NavigationStarting"}, {"results", results}, {"cancel", args->cancel()}});
-  if (args->cancel()) return;
-  view->page.uri = uri;
-  ShowPage(view->page.uri, view->page.title);
-  std::vector<Action> load;
-  load.push_back([view, uri] { RaiseRequest(view, uri, {}, COREWEBVIEW2_WEB_RESOURCE_CONTEXT_DOCUMENT); });
-  if (!CurrentScenario().manualLoad) load.push_back([view] { RaiseDomContentLoaded(view); });
-  RunNext(std::move(load));
+    const UINT64 navigationId = ++view->page.lastNavigationId;
+    auto args = MakeObject<NavigationStartingEventArgs>(uri, userInitiated, navigationId);
+    const auto results = view->navigationStarting.Raise(
+        "NavigationStarting",
+        {{"uri", ToUtf8(uri.c_str())}, {"navigationId", navigationId}, {"userInitiated", userInitiated}}, view.Get(),
+        args.Get());
+    Record("eventResult", {{"event", "NavigationStarting"}, {"results", results}, {"cancel", args->cancel()}});
+    if (args->cancel()) return;
+    view->page.uri = uri;
+    ShowPage(view->page.uri, view->page.title);
+    std::vector<Action> load;
+    load.push_back([view, uri] { RaiseRequest(view, uri, {}, COREWEBVIEW2_WEB_RESOURCE_CONTEXT_DOCUMENT); });
+    if (!CurrentScenario().manualLoad) load.push_back([view] { RaiseDomContentLoaded(view); });
+    RunNext(std::move(load));
 }
 
 template <class List>
 void RaiseEmpty(const WebViewPtr& view, const char* event, const List& list) {
-  auto args = MakeObject<EmptyArgs>();
-  const auto results = list.Raise(event, nlohmann::json::object(), view.Get(), args.Get());
-  Record("eventResult", {{"event", event}, {"results", results}});
+    auto args = MakeObject<EmptyArgs>();
+    const auto results = list.Raise(event, nlohmann::json::object(), view.Get(), args.Get());
+    Record("eventResult", {{"event", event}, {"results", results}});
 }
 
 void RaiseNewWindow(const WebViewPtr& view, const std::wstring& uri) {
-  auto args = MakeObject<NewWindowRequestedEventArgs>(uri);
-  const auto results =
-      view->newWindowRequested.Raise("NewWindowRequested", {{"uri", ToUtf8(uri.c_str())}}, view.Get(), args.Get());
-  Record("eventResult", {{"event", "NewWindowRequested"},
-                         {"results", results},
-                         {"handled", args->handled()},
-                         {"newWindowSet", args->newWindowSet()},
-                         {"popupOpened", !args->handled() && !args->newWindowSet()}});
+    auto args = MakeObject<NewWindowRequestedEventArgs>(uri);
+    const auto results =
+        view->newWindowRequested.Raise("NewWindowRequested", {{"uri", ToUtf8(uri.c_str())}}, view.Get(), args.Get());
+    Record("eventResult", {{"event", "NewWindowRequested"},
+                           {"results", results},
+                           {"handled", args->handled()},
+                           {"newWindowSet", args->newWindowSet()},
+                           {"popupOpened", !args->handled() && !args->newWindowSet()}});
 }
 
 void RaisePermission(const WebViewPtr& view, const std::wstring& uri, int kind) {
-  auto args = MakeObject<PermissionRequestedEventArgs>(uri, static_cast<COREWEBVIEW2_PERMISSION_KIND>(kind), true);
-  const auto results = view->permissionRequested.Raise(
-      "PermissionRequested", {{"uri", ToUtf8(uri.c_str())}, {"kind", kind}}, view.Get(), args.Get());
-  Record("eventResult",
-         {{"event", "PermissionRequested"}, {"results", results}, {"state", static_cast<int>(args->state())}});
+    auto args = MakeObject<PermissionRequestedEventArgs>(uri, static_cast<COREWEBVIEW2_PERMISSION_KIND>(kind), true);
+    const auto results = view->permissionRequested.Raise(
+        "PermissionRequested", {{"uri", ToUtf8(uri.c_str())}, {"kind", kind}}, view.Get(), args.Get());
+    Record("eventResult",
+           {{"event", "PermissionRequested"}, {"results", results}, {"state", static_cast<int>(args->state())}});
 }
 
 void RaiseMessage(const WebViewPtr& view, const nlohmann::json& step) {
-  const std::wstring source = ToWide(step.value("source", ToUtf8(view->page.uri.c_str())));
-  const bool isString = step.contains("string");
-  const nlohmann::json value = isString ? step["string"] : step.value("json", nlohmann::json());
-  const std::wstring json = ToWide(value.dump());
-  std::optional<std::wstring> text;
-  if (isString && value.is_string()) text = ToWide(value.get<std::string>());
-  nlohmann::json data = {{"source", ToUtf8(source.c_str())}, {"json", value.dump()}, {"isString", text.has_value()}};
-  if (!view->settings().webMessagesEnabled()) {
-    data["reason"] = "IsWebMessageEnabled is FALSE";
-    Record("messageDropped", data);
-    return;
-  }
-  auto args = MakeObject<WebMessageReceivedEventArgs>(source, json, text);
-  const auto results = view->webMessageReceived.Raise("WebMessageReceived", data, view.Get(), args.Get());
-  Record("eventResult", {{"event", "WebMessageReceived"}, {"results", results}});
+    const std::wstring source = ToWide(step.value("source", ToUtf8(view->page.uri.c_str())));
+    const bool isString = step.contains("string");
+    const nlohmann::json value = isString ? step["string"] : step.value("json", nlohmann::json());
+    const std::wstring json = ToWide(value.dump());
+    std::optional<std::wstring> text;
+    if (isString && value.is_string()) text = ToWide(value.get<std::string>());
+    nlohmann::json data = {{"source", ToUtf8(source.c_str())}, {"json", value.dump()}, {"isString", text.has_value()}};
+    if (!view->settings().webMessagesEnabled()) {
+        data["reason"] = "IsWebMessageEnabled is FALSE";
+        Record("messageDropped", data);
+        return;
+    }
+    auto args = MakeObject<WebMessageReceivedEventArgs>(source, json, text);
+    const auto results = view->webMessageReceived.Raise("WebMessageReceived", data, view.Get(), args.Get());
+    Record("eventResult", {{"event", "WebMessageReceived"}, {"results", results}});
 }
 
 nlohmann::json RectOf(HWND window, bool client) {
-  RECT rect{};
-  if (client) {
-    GetClientRect(window, &rect);
-  } else {
-    GetWindowRect(window, &rect);
-  }
-  return RectJson(rect);
+    RECT rect{};
+    if (client) {
+        GetClientRect(window, &rect);
+    } else {
+        GetWindowRect(window, &rect);
+    }
+    return RectJson(rect);
 }
 
 void Snapshot(const WebViewPtr& view) {
-  HWND window = g_parent;
-  if (!IsWindow(window)) {
-    Record("snapshot", {{"window", nullptr}});
-    return;
-  }
-  MONITORINFO monitor{};
-  monitor.cbSize = sizeof monitor;
-  GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
-  wchar_t caption[1024] = {};
-  GetWindowTextW(window, caption, 1024);
-  nlohmann::json snapshot = {
-      {"window", reinterpret_cast<UINT_PTR>(window)},
-      {"visible", IsWindowVisible(window) != FALSE},
-      {"zoomed", IsZoomed(window) != FALSE},
-      {"style", static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE))},
-      {"exStyle", static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE))},
-      {"windowRect", RectOf(window, false)},
-      {"clientRect", RectOf(window, true)},
-      {"monitorRect", RectJson(monitor.rcMonitor)},
-      {"caption", ToUtf8(caption)},
-      {"uri", ToUtf8(view->page.uri.c_str())},
-      {"title", ToUtf8(view->page.title.c_str())},
-      {"viewRect", nullptr},
-      {"viewVisible", false},
-      {"focusInView", false},
-  };
-  if (HWND viewWindow = ViewWindow(); IsWindow(viewWindow)) {
-    RECT rect{};
-    GetWindowRect(viewWindow, &rect);
-    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
-    snapshot["viewRect"] = RectJson(rect);
-    snapshot["viewVisible"] = IsWindowVisible(viewWindow) != FALSE;
-    snapshot["focusInView"] = GetFocus() == viewWindow;
-  }
-  Record("snapshot", snapshot);
+    HWND window = g_parent;
+    if (!IsWindow(window)) {
+        Record("snapshot", {{"window", nullptr}});
+        return;
+    }
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
+    wchar_t caption[1024] = {};
+    GetWindowTextW(window, caption, 1024);
+    nlohmann::json snapshot = {
+        {"window", reinterpret_cast<UINT_PTR>(window)},
+        {"visible", IsWindowVisible(window) != FALSE},
+        {"zoomed", IsZoomed(window) != FALSE},
+        {"style", static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE))},
+        {"exStyle", static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE))},
+        {"windowRect", RectOf(window, false)},
+        {"clientRect", RectOf(window, true)},
+        {"monitorRect", RectJson(monitor.rcMonitor)},
+        {"caption", ToUtf8(caption)},
+        {"uri", ToUtf8(view->page.uri.c_str())},
+        {"title", ToUtf8(view->page.title.c_str())},
+        {"viewRect", nullptr},
+        {"viewVisible", false},
+        {"focusInView", false},
+    };
+    if (HWND viewWindow = ViewWindow(); IsWindow(viewWindow)) {
+        RECT rect{};
+        GetWindowRect(viewWindow, &rect);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+        snapshot["viewRect"] = RectJson(rect);
+        snapshot["viewVisible"] = IsWindowVisible(viewWindow) != FALSE;
+        snapshot["focusInView"] = GetFocus() == viewWindow;
+    }
+    Record("snapshot", snapshot);
 }
 
 std::vector<std::pair<std::wstring, std::wstring>> HeadersOf(const nlohmann::json& step) {
-  std::vector<std::pair<std::wstring, std::wstring>> headers;
-  for (const auto& item : step.value("headers", nlohmann::json::object()).items()) {
-    headers.emplace_back(ToWide(item.key()), ToWide(item.value().get<std::string>()));
-  }
-  return headers;
+    std::vector<std::pair<std::wstring, std::wstring>> headers;
+    const nlohmann::json given = step.value("headers", nlohmann::json::object());
+    for (const auto& item : given.items()) {
+        const auto& value = item.value();
+        headers.emplace_back(ToWide(item.key()), ToWide(value.is_string() ? value.get<std::string>() : value.dump()));
+    }
+    return headers;
 }
 
 void RunStep(const WebViewPtr& view, size_t index);
 
 // Runs one step; returns false when the step itself schedules the next one.
 bool Perform(const WebViewPtr& view, const nlohmann::json& step, const Action& next) {
-  const std::string action = step.value("do", "");
-  const std::wstring uri = ToWide(step.value("uri", ToUtf8(view->page.uri.c_str())));
-  PageState& page = view->page;
-  if (action == "navigate") {
-    Navigation(view, uri, true);
-  } else if (action == "request") {
-    const int context = step.value("context", static_cast<int>(COREWEBVIEW2_WEB_RESOURCE_CONTEXT_OTHER));
-    RaiseRequest(view, uri, HeadersOf(step), static_cast<COREWEBVIEW2_WEB_RESOURCE_CONTEXT>(context));
-  } else if (action == "domContentLoaded") {
-    RaiseDomContentLoaded(view);
-  } else if (action == "title") {
-    page.title = ToWide(step.value("title", ""));
-    ShowPage(page.uri, page.title);
-    RaiseEmpty(view, "DocumentTitleChanged", view->documentTitleChanged);
-  } else if (action == "fullscreenElement") {
-    page.containsFullScreenElement = step.value("value", true) ? TRUE : FALSE;
-    RaiseEmpty(view, "ContainsFullScreenElementChanged", view->fullScreenChanged);
-  } else if (action == "closeRequest") {
-    RaiseEmpty(view, "WindowCloseRequested", view->windowCloseRequested);
-  } else if (action == "newWindow") {
-    RaiseNewWindow(view, uri);
-  } else if (action == "permission") {
-    RaisePermission(view, uri, step.value("kind", 0));
-  } else if (action == "postMessage") {
-    RaiseMessage(view, step);
-  } else if (action == "snapshot") {
-    Snapshot(view);
-  } else if (action == "wait") {
-    After(step.value("ms", 0u), next);
-    return false;
-  } else if (action == "waitForPosts") {
-    const int count = step.value("count", 1);
-    When([view, count] { return view->page.postedCount >= count; }, step.value("timeoutMs", 5000u), next);
-    return false;
-  } else if (action == "close") {
-    PostMessageW(g_parent, WM_CLOSE, 0, 0);
-  } else {
-    Record("scenarioError", {{"error", "unknown step"}, {"step", step}});
-  }
-  return true;
+    const std::string action = step.value("do", "");
+    const std::wstring uri = ToWide(step.value("uri", ToUtf8(view->page.uri.c_str())));
+    PageState& page = view->page;
+    if (action == "navigate") {
+        Navigation(view, uri, true);
+    } else if (action == "request") {
+        const int context = step.value("context", static_cast<int>(COREWEBVIEW2_WEB_RESOURCE_CONTEXT_OTHER));
+        RaiseRequest(view, uri, HeadersOf(step), static_cast<COREWEBVIEW2_WEB_RESOURCE_CONTEXT>(context));
+    } else if (action == "domContentLoaded") {
+        RaiseDomContentLoaded(view);
+    } else if (action == "title") {
+        page.title = ToWide(step.value("title", ""));
+        ShowPage(page.uri, page.title);
+        RaiseEmpty(view, "DocumentTitleChanged", view->documentTitleChanged);
+    } else if (action == "fullscreenElement") {
+        page.containsFullScreenElement = step.value("value", true) ? TRUE : FALSE;
+        RaiseEmpty(view, "ContainsFullScreenElementChanged", view->fullScreenChanged);
+    } else if (action == "closeRequest") {
+        RaiseEmpty(view, "WindowCloseRequested", view->windowCloseRequested);
+    } else if (action == "newWindow") {
+        RaiseNewWindow(view, uri);
+    } else if (action == "permission") {
+        RaisePermission(view, uri, step.value("kind", 0));
+    } else if (action == "postMessage") {
+        RaiseMessage(view, step);
+    } else if (action == "snapshot") {
+        Snapshot(view);
+    } else if (action == "wait") {
+        After(step.value("ms", 0u), next);
+        return false;
+    } else if (action == "waitForPosts") {
+        const int count = step.value("count", 1);
+        When([view, count] { return view->page.postedCount >= count; }, step.value("timeoutMs", 5000u), next);
+        return false;
+    } else if (action == "close") {
+        PostMessageW(g_parent, WM_CLOSE, 0, 0);
+    } else {
+        Record("scenarioError", {{"error", "unknown step"}, {"step", step}});
+    }
+    return true;
 }
 
 void RunStep(const WebViewPtr& view, size_t index) {
-  const nlohmann::json& steps = CurrentScenario().steps;
-  if (index >= steps.size()) return;
-  Action next = [view, index] { RunStep(view, index + 1); };
-  Record("step", {{"index", index}, {"step", steps[index]}});
-  if (Perform(view, steps[index], next)) Enqueue(std::move(next));
+    const nlohmann::json& steps = CurrentScenario().steps;
+    if (index >= steps.size()) return;
+    Action next = [view, index] { RunStep(view, index + 1); };
+    Record("step", {{"index", index}, {"step", steps[index]}});
+    bool done = true;
+    try {
+        done = Perform(view, steps[index], next);
+    } catch (const nlohmann::json::exception& error) {
+        Record("scenarioError", {{"error", error.what()}, {"step", steps[index]}});
+    }
+    if (done) Enqueue(std::move(next));
 }
 
 }  // namespace
 
 void QueueNavigation(WebViewPtr view, std::wstring uri, bool userInitiated) {
-  Enqueue([view, uri, userInitiated] { Navigation(view, uri, userInitiated); });
+    Enqueue([view, uri, userInitiated] { Navigation(view, uri, userInitiated); });
 }
 
 void QueueSteps(WebViewPtr view) {
-  Enqueue([view] { RunStep(view, 0); });
+    Enqueue([view] { RunStep(view, 0); });
 }
 
 void SetParentWindow(HWND parent) { g_parent = parent; }
-HWND ParentWindow() { return g_parent; }
 
 }  // namespace standin

@@ -17,8 +17,7 @@ void QueueNavigation(WebViewPtr view, std::wstring uri, bool userInitiated);
 // Queued once, after the host's first Navigate.
 void QueueSteps(WebViewPtr view);
 
-// The parent window the controller was created in (null before).
+// The host window the controller lives in: what snapshots describe and the close step closes.
 void SetParentWindow(HWND parent);
-HWND ParentWindow();
 
 }  // namespace standin

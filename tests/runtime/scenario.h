@@ -12,18 +12,18 @@
 namespace standin {
 
 struct CreationOutcome {
-  HRESULT returns = S_OK;    // what the creating call returns; a failure means no completion
-  HRESULT errorCode = S_OK;  // passed to the completion handler
-  bool nullObject = false;   // completion without the object
+    HRESULT returns = S_OK;    // what the creating call returns; a failure means no completion
+    HRESULT errorCode = S_OK;  // passed to the completion handler
+    bool nullObject = false;   // completion without the object
 };
 
 struct Scenario {
-  std::optional<std::string> evergreenVersion = std::string("120.0.2210.55");
-  std::string fixedVersion = "120.0.2210.55";
-  nlohmann::json environmentCreation = nlohmann::json::object();
-  nlohmann::json controllerCreation = nlohmann::json::object();
-  bool manualLoad = false;
-  nlohmann::json steps;  // array; the default steps when the file has none
+    std::optional<std::string> evergreenVersion = std::string("120.0.2210.55");
+    std::string fixedVersion = "120.0.2210.55";
+    nlohmann::json environmentCreation = nlohmann::json::object();
+    nlohmann::json controllerCreation = nlohmann::json::object();
+    bool manualLoad = false;
+    nlohmann::json steps;  // array; the default steps when the file has none
 };
 
 // Read once; a missing or unreadable file gives the defaults.

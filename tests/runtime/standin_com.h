@@ -16,56 +16,57 @@ namespace standin {
 // Derived implements Primary (and through it each of Bases...); all share one vtable pointer.
 template <class Derived, class Primary, class... Bases>
 class ComObject : public Primary {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-    if (!object) return E_POINTER;
-    if (riid == __uuidof(IUnknown) || riid == __uuidof(Primary) || ((riid == __uuidof(Bases)) || ...)) {
-      *object = static_cast<Primary*>(this);
-      AddRef();
-      return S_OK;
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (!object) return E_POINTER;
+        if (riid == __uuidof(IUnknown) || riid == __uuidof(Primary) || ((riid == __uuidof(Bases)) || ...)) {
+            *object = static_cast<Primary*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
     }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete static_cast<Derived*>(this);
-    return left;
-  }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --refs_;
+        if (left == 0) delete static_cast<Derived*>(this);
+        return left;
+    }
 
- protected:
-  ComObject() = default;
+protected:
+    ComObject() = default;
 
- private:
-  std::atomic<ULONG> refs_{1};
+private:
+    std::atomic<ULONG> refs_{1};
 };
 
 template <class T>
 HRESULT ReturnValue(T value, T* out) {
-  if (!out) return E_POINTER;
-  *out = value;
-  return S_OK;
+    if (!out) return E_POINTER;
+    *out = value;
+    return S_OK;
 }
 
 // This toolchain's win32 thread model has no std::mutex.
 class Lock {
- public:
-  explicit Lock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-  ~Lock() { ReleaseSRWLockExclusive(&lock_); }
-  Lock(const Lock&) = delete;
-  Lock& operator=(const Lock&) = delete;
+public:
+    explicit Lock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+    ~Lock() { ReleaseSRWLockExclusive(&lock_); }
+    Lock(const Lock&) = delete;
+    Lock& operator=(const Lock&) = delete;
 
- private:
-  SRWLOCK& lock_;
+private:
+    SRWLOCK& lock_;
 };
 
 // Adopts the new object's initial reference.
 template <class T, class... Args>
 Microsoft::WRL::ComPtr<T> MakeObject(Args&&... args) {
-  Microsoft::WRL::ComPtr<T> object;
-  object.Attach(new T(std::forward<Args>(args)...));
-  return object;
+    Microsoft::WRL::ComPtr<T> object;
+    // Not Attach: mingw-w64's ComPtr::Attach adds a reference of its own.
+    *object.ReleaseAndGetAddressOf() = new T(std::forward<Args>(args)...);
+    return object;
 }
 
 HINSTANCE ThisModule();
