@@ -1,6 +1,7 @@
 #include "app/main_window_win.h"
 
 #include "app/dpi_win.h"
+#include "app/window_frame_win.h"
 #include "bridge/extension_host_win.h"
 #include "common/strings.h"
 #include "webview/app_webview_win.h"
@@ -61,8 +62,7 @@ bool RegisterMainWindowClass(HINSTANCE instance, const AppManifest& manifest) {
 
 HWND CreateMainWindow(HINSTANCE instance, const AppManifest& manifest) {
     const DWORD style = manifest.resizable ? kResizableStyle : kFixedStyle;
-    RECT frame{0, 0, ScaleForDpi(manifest.width), ScaleForDpi(manifest.height)};
-    AdjustWindowRectEx(&frame, style, FALSE, 0);
+    const SIZE outer = WindowSizeForClient(ScaleForDpi(manifest.width), ScaleForDpi(manifest.height), style, 0);
     return CreateWindowExW(0, kWindowClass, Utf8ToWide(manifest.title).c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
-                           frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
+                           outer.cx, outer.cy, nullptr, nullptr, instance, nullptr);
 }

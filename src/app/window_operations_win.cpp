@@ -1,4 +1,5 @@
 #include "app/dpi_win.h"
+#include "app/window_frame_win.h"
 #include "webview/app_webview_win.h"
 
 namespace {
@@ -44,10 +45,8 @@ void AppWebView::SetWindowSize(int32_t width, int32_t height) {
     if (isFullscreen || width <= 0 || height <= 0) return;
     const DWORD style = static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE));
     const DWORD exStyle = static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE));
-    RECT frame{0, 0, ScaleForDpi(width), ScaleForDpi(height)};
-    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const SIZE outer = WindowSizeForClient(ScaleForDpi(width), ScaleForDpi(height), style, exStyle);
+    SetWindowPos(window, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void AppWebView::SetWindowPosition(int32_t x, int32_t y) {
