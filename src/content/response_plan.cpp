@@ -29,10 +29,12 @@ ResponsePlan PlanResponse(bool exists, const std::string& requestPath, uint32_t 
     const auto range = ParseByteRange(TrimWhiteSpace(*rangeHeader), size);
     if (!range) return {416, "Range Not Satisfiable", headers, ResponseBody::None, 0, 0};
 
-    // The whole file is streamed from disk at any size; a part is copied, so
-    // one answer copies at most kMaxPartialLength bytes and the page asks on.
-    const bool wholeFile = range->first == 0 && range->last == size - 1;
-    const uint32_t length = wholeFile ? size : std::min(range->last - range->first + 1, kMaxPartialLength);
+    // A part is copied into the answer, and the web view reads any answer whole
+    // into this 32-bit process, so one answer carries at most kMaxPartialLength
+    // bytes and the page asks on for the rest. A range that is the whole of a
+    // smaller file is streamed from disk without a copy.
+    const uint32_t length = std::min(range->last - range->first + 1, kMaxPartialLength);
+    const bool wholeFile = range->first == 0 && length == size;
     const uint32_t last = range->first + (length - 1);
     headers.push_back("Content-Range: bytes " + std::to_string(range->first) + "-" + std::to_string(last) + "/" +
                       std::to_string(size));

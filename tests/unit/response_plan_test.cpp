@@ -52,9 +52,12 @@ const PlanCase kPlans[] = {
     {"bytes=-0", 1000, 416, {}, ResponseBody::None, 0, 0},
     {"bytes=abc-", 1000, 416, {}, ResponseBody::None, 0, 0},
     {"bytes=0-", 0, 416, {}, ResponseBody::None, 0, 0},
-    // Partial answers are cut at 4 MiB; the whole file is streamed at any size.
-    {"bytes=0-", 10000000, 206, {"Content-Range: bytes 0-9999999/10000000", "Content-Length: 10000000"},
-     ResponseBody::WholeFile, 0, 10000000},
+    // Answers are cut at 4 MiB, a media element's first "bytes=0-" included;
+    // only the whole of a file up to 4 MiB is streamed whole.
+    {"bytes=0-", 10000000, 206, {"Content-Range: bytes 0-4194303/10000000", "Content-Length: 4194304"},
+     ResponseBody::FileSlice, 0, 4194304},
+    {"bytes=0-", 4194304, 206, {"Content-Range: bytes 0-4194303/4194304", "Content-Length: 4194304"},
+     ResponseBody::WholeFile, 0, 4194304},
     {"bytes=1-", 10000000, 206, {"Content-Range: bytes 1-4194304/10000000", "Content-Length: 4194304"},
      ResponseBody::FileSlice, 1, 4194304},
     {"bytes=0-4194303", 10000000, 206, {"Content-Range: bytes 0-4194303/10000000", "Content-Length: 4194304"},
@@ -67,8 +70,8 @@ const PlanCase kPlans[] = {
      ResponseBody::FileSlice, 1, 4194304},
     {"bytes=2147483646-", 2147483647, 206, {"Content-Range: bytes 2147483646-2147483646/2147483647",
      "Content-Length: 1"}, ResponseBody::FileSlice, 2147483646, 1},
-    {"bytes=0-", 4294967295u, 206, {"Content-Range: bytes 0-4294967294/4294967295", "Content-Length: 4294967295"},
-     ResponseBody::WholeFile, 0, 4294967295u},
+    {"bytes=0-", 4294967295u, 206, {"Content-Range: bytes 0-4194303/4294967295", "Content-Length: 4194304"},
+     ResponseBody::FileSlice, 0, 4194304},
 };
 
 TEST(PlanResponse, Table) {
