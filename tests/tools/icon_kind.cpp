@@ -104,11 +104,11 @@ Pixels SettledCapture(const RECT& area) {
 
 }  // namespace
 
-std::string IconKindOf(HWND iconControl) {
+std::optional<std::string> IconKindOf(HWND iconControl) {
     if (!iconControl || !IsWindowVisible(iconControl)) return "none";
     // The handle means nothing here, but whether there is one does.
     DWORD_PTR icon = 0;
-    SendMessageTimeoutW(iconControl, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 500, &icon);
+    if (!SendMessageTimeoutW(iconControl, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 3000, &icon)) return std::nullopt;
     if (!icon) return "none";
     RECT area{};
     GetWindowRect(iconControl, &area);
@@ -124,7 +124,7 @@ std::string IconKindOf(HWND iconControl) {
                                     {"information", IDI_INFORMATION},
                                     {"warning", IDI_WARNING},
                                     {"question", IDI_QUESTION}};
-    const char* best = "none";
+    std::string best = "none";
     uint64_t bestDistance = std::numeric_limits<uint64_t>::max();
     for (const Candidate& candidate : candidates) {
         const uint64_t distance =

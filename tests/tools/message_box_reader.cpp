@@ -1,6 +1,5 @@
 #include "message_box_reader.h"
 
-#include <string>
 #include <vector>
 
 #include "common/strings.h"
@@ -27,6 +26,21 @@ std::vector<HWND> VisibleButtonsOf(HWND dialog) {
     return buttons;
 }
 
+HWND TextControlOf(HWND dialog) {
+    if (HWND text = GetDlgItem(dialog, kTextControlId)) return text;
+    for (HWND child : ChildWindowsOf(dialog)) {
+        if (IsStatic(child) && !IsIconControl(child)) return child;
+    }
+    return nullptr;
+}
+
+HWND IconControlOf(HWND dialog) {
+    for (HWND child : ChildWindowsOf(dialog)) {
+        if (IsIconControl(child)) return child;
+    }
+    return nullptr;
+}
+
 // "&Yes" reads as "Yes"; "&&" stays a literal ampersand.
 std::wstring WithoutMnemonic(const std::wstring& label) {
     std::wstring plain;
@@ -37,32 +51,25 @@ std::wstring WithoutMnemonic(const std::wstring& label) {
     return plain;
 }
 
-std::wstring MessageTextOf(HWND dialog) {
-    HWND text = GetDlgItem(dialog, kTextControlId);
-    if (text) return TextOf(text);
-    for (HWND child : ChildWindowsOf(dialog)) {
-        if (IsStatic(child) && !IsIconControl(child)) return TextOf(child);
-    }
-    return {};
-}
-
-HWND IconControlOf(HWND dialog) {
-    for (HWND child : ChildWindowsOf(dialog)) {
-        if (IsIconControl(child)) return child;
-    }
-    return nullptr;
-}
-
 }  // namespace
 
-nlohmann::json ReadMessageBox(HWND dialog) {
+std::optional<nlohmann::json> ReadMessageBox(HWND dialog) {
+    const std::optional<std::wstring> caption = TextOf(dialog);
+    HWND textControl = TextControlOf(dialog);
+    const std::optional<std::wstring> text = textControl ? TextOf(textControl) : std::wstring();
+    const std::optional<std::string> icon = IconKindOf(IconControlOf(dialog));
+    if (!caption || !text || !icon) return std::nullopt;
     nlohmann::json buttons = nlohmann::json::array();
-    for (HWND button : VisibleButtonsOf(dialog)) buttons.push_back(WideToUtf8(WithoutMnemonic(TextOf(button))));
-    return {{"caption", WideToUtf8(TextOf(dialog))},
-            {"text", WideToUtf8(MessageTextOf(dialog))},
-            {"icon", IconKindOf(IconControlOf(dialog))},
-            {"buttons", buttons},
-            {"owner", reinterpret_cast<UINT_PTR>(GetWindow(dialog, GW_OWNER))}};
+    for (HWND button : VisibleButtonsOf(dialog)) {
+        const std::optional<std::wstring> label = TextOf(button);
+        if (!label) return std::nullopt;
+        buttons.push_back(WideToUtf8(WithoutMnemonic(*label)));
+    }
+    return nlohmann::json{{"caption", WideToUtf8(*caption)},
+                          {"text", WideToUtf8(*text)},
+                          {"icon", *icon},
+                          {"buttons", buttons},
+                          {"owner", reinterpret_cast<UINT_PTR>(GetWindow(dialog, GW_OWNER))}};
 }
 
 std::wstring DismissMessageBox(HWND dialog) {
@@ -72,7 +79,7 @@ std::wstring DismissMessageBox(HWND dialog) {
         if (GetDlgCtrlID(button) == IDOK) chosen = button;
     }
     const int id = chosen ? GetDlgCtrlID(chosen) : IDOK;
-    const std::wstring label = chosen ? WithoutMnemonic(TextOf(chosen)) : L"";
+    const std::wstring label = chosen ? WithoutMnemonic(TextOf(chosen).value_or(L"")) : L"";
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(chosen));
     return label;
 }

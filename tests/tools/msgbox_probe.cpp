@@ -1,10 +1,12 @@
 // Test double for the observer's own tests. For each argument pair (caption, kind) it shows
-// a message box with the text "probe: <kind>" ("cwd": the current directory instead), or
-// for the kind "hang" starts a copy of itself that hangs and then hangs too. Exits with the
-// last box's result.
+// a message box with the text "probe: <kind>" ("cwd": the current directory instead); for
+// the kind "hang" it starts a copy of itself that hangs and then hangs too; for "pid" it
+// writes its process id into the file named by the first member of the pair. Exits with
+// the last box's result.
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstdio>
 #include <cwchar>
 #include <string>
 
@@ -40,6 +42,13 @@ void StartHangingChild() {
     UniqueKernelHandle process(info.hProcess);
 }
 
+void WritePid(const wchar_t* path) {
+    if (FILE* file = _wfopen(path, L"w")) {
+        fprintf(file, "%lu", GetCurrentProcessId());
+        fclose(file);
+    }
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -51,6 +60,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         if (kind == L"hang" || kind == L"hung") {
             if (kind == L"hang") StartHangingChild();
             Sleep(INFINITE);
+        }
+        if (kind == L"pid") {
+            WritePid(args[i]);
+            continue;
         }
         const std::wstring text = kind == L"cwd" ? CurrentDirectory() : L"probe: " + kind;
         result = MessageBoxW(nullptr, text.c_str(), args[i], FlagsFor(kind));

@@ -103,7 +103,9 @@ void LookOnce(DWORD pid, ULONGLONG elapsed, Watch& watch, JsonLines& out) {
         if (kind.empty() || kind == L"IME") continue;
         if (kind == kDialogClass) {
             if (!IsWindowVisible(window) || watch.answeredBoxes.count(window)) continue;
-            nlohmann::json box = ReadMessageBox(window);
+            std::optional<nlohmann::json> read = ReadMessageBox(window);
+            if (!read) continue;
+            nlohmann::json box = std::move(*read);
             box["event"] = "box";
             box["at"] = elapsed;
             box["pressed"] = WideToUtf8(DismissMessageBox(window));

@@ -6,7 +6,8 @@
 
 namespace {
 
-constexpr UINT kReplyWaitMs = 500;
+// Long enough for a process that is still starting up; a hung one answers at once.
+constexpr UINT kReplyWaitMs = 3000;
 
 BOOL CALLBACK CollectTopLevel(HWND window, LPARAM state) {
     auto* found = reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(state);
@@ -65,12 +66,17 @@ std::wstring ClassNameOf(HWND window) {
     return name;
 }
 
-std::wstring TextOf(HWND window) {
-    const LRESULT length = Ask(window, WM_GETTEXTLENGTH, 0);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+std::optional<std::wstring> TextOf(HWND window) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kReplyWaitMs, &length)) {
+        return std::nullopt;
+    }
+    std::wstring text(length + 1, L'\0');
     DWORD_PTR copied = 0;
-    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
-                        kReplyWaitMs, &copied);
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                             SMTO_ABORTIFHUNG, kReplyWaitMs, &copied)) {
+        return std::nullopt;
+    }
     text.resize(copied);
     return text;
 }

@@ -3,6 +3,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,8 +15,9 @@ std::vector<HWND> ChildWindowsOf(HWND window);
 
 std::wstring ClassNameOf(HWND window);
 
-// Text of a window of another process, asked with a bounded wait so a busy owner cannot hang us.
-std::wstring TextOf(HWND window);
+// Text of a window of another process, asked with a bounded wait so a busy owner cannot
+// hang us; none when it did not answer.
+std::optional<std::wstring> TextOf(HWND window);
 
 // What a person (or a test) could see of a window: class, caption, visibility, styles,
 // outer rectangle and client area in screen pixels, and the state of its progress bars.

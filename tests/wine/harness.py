@@ -10,6 +10,11 @@ same wineserver and the same user data folders.
 Every app runs from a fresh folder that a test fills (manifest, www\\, stand-in runtime,
 extension, scenario). The observer tool (tests/tools, qf_observer.exe) starts the exe,
 answers each message box with OK and reports one JSON line per event.
+
+Environment: QF_BIN_DIR (default build/win64-test/bin) and QF_BIN32_DIR (default
+build/win32-test/bin) name the bin folders; QF_WINEPREFIX the Wine prefix (created when
+missing); DISPLAY an X display to use instead of a private Xvfb. Variables starting with
+QF_TEST_ are not passed to the apps unless a test hands them to run(env=...).
 """
 
 import base64
@@ -19,6 +24,7 @@ import json
 import os
 import shutil
 import subprocess
+import tempfile
 import time
 from dataclasses import dataclass, field
 from pathlib import Path
@@ -77,12 +83,13 @@ class WineSession:
         env.update(extra or {})
         return env
 
-    def wine(self, *args, timeout=120, check=True):
-        done = subprocess.run([WINE64, *map(str, args)], env=self.env(), capture_output=True, timeout=timeout)
-        if check and done.returncode != 0:
-            raise WineError(f"wine64 {' '.join(map(str, args))} failed ({done.returncode}): "
-                            f"{done.stderr.decode(errors='replace')[-2000:]}")
-        return done
+    def wine(self, *args, timeout=120):
+        code, output = run_quietly([WINE64, *map(str, args)], self.env(), timeout)
+        if code != 0:
+            raise WineError(f"wine64 {' '.join(map(str, args))} failed ({code}): {output[-2000:]}")
+
+    def wineserver(self, *args):
+        run_quietly([WINESERVER, *args], self.env(), timeout=120)
 
     def to_unix(self, windows_path):
         """A path on Wine's C: or Z: drive -> the Unix path."""
@@ -108,12 +115,12 @@ class WineSession:
                   "(set QF_WINEPREFIX to use a prefix of your own)", flush=True)
             fcntl.flock(self._lock, fcntl.LOCK_EX)
         # A wineserver left behind would keep the display of its own session.
-        subprocess.run([WINESERVER, "-k"], env=self.env(), capture_output=True)
-        subprocess.run([WINESERVER, "-w"], env=self.env(), capture_output=True)
+        self.wineserver("-k")
+        self.wineserver("-w")
         if not (self.prefix / "system.reg").exists():
             self.wine("wineboot", "-i", timeout=900)
-            subprocess.run([WINESERVER, "-w"], env=self.env(), capture_output=True)
-        subprocess.run([WINESERVER, "-p"], env=self.env(), check=True)
+            self.wineserver("-w")
+        self.wineserver("-p")
         # Without a window manager, Wine waits up to two seconds after hiding each managed
         # window for a state change that never comes; unmanaged windows skip that wait.
         self.reg_add(r"HKCU\Software\Wine\X11 Driver", "Managed", "REG_SZ", "N")
@@ -123,7 +130,7 @@ class WineSession:
         self.local_appdata = self.to_unix(self.local_appdata_windows)
 
     def stop(self):
-        subprocess.run([WINESERVER, "-k"], env=self.env(), capture_output=True)
+        self.wineserver("-k")
         if self._lock:
             self._lock.close()
             self._lock = None
@@ -149,19 +156,19 @@ class WineSession:
 
     # -- observed runs -----------------------------------------------------------------------
 
-    def observe(self, command, out, cwd, timeout, snapshots_at=(), env=None):
-        """Starts `command` (Windows paths) under the observer and returns its events."""
-        args = [WINE64, str(self.observer), "--out", to_windows(out), "--timeout", str(int(timeout * 1000)),
-                "--cwd", to_windows(cwd)]
+    def observe(self, command, out, cwd, timeout, snapshots_at=(), env=None, pid=None):
+        """Starts `command` (Windows paths) from `cwd` under the observer, or watches the running
+        process `pid` (a Windows process id) instead, and returns the observer's events."""
+        args = [WINE64, str(self.observer), "--out", to_windows(out), "--timeout", str(int(timeout * 1000))]
         for at in snapshots_at:
             args += ["--snapshot-at", str(int(at * 1000))]
-        args += ["--", *command]
+        args += ["--pid", str(pid)] if pid is not None else ["--cwd", to_windows(cwd), "--", *command]
         try:
-            subprocess.run(args, env=self.env(env), cwd=cwd, capture_output=True, timeout=timeout + OBSERVER_GRACE)
+            run_quietly(args, self.env(env), timeout + OBSERVER_GRACE, cwd)
         except subprocess.TimeoutExpired:
             # The observer itself hangs: end everything in this prefix and start over.
-            subprocess.run([WINESERVER, "-k"], env=self.env(), capture_output=True)
-            subprocess.run([WINESERVER, "-p"], env=self.env(), check=True)
+            self.wineserver("-k")
+            self.wineserver("-p")
         if not out.exists():
             return []
         return [json.loads(line) for line in out.read_text(encoding="utf-8").splitlines() if line.strip()]
@@ -187,6 +194,9 @@ class RunResult:
                            "transcriptTail": self.transcript[-20:]}, indent=1, ensure_ascii=False)
 
 
+LOADERS = {"standin": "WebView2Loader.dll", "no-exports": "qf_no_exports.dll", None: None}
+
+
 class AppFolder:
     """A fresh app folder: Quillframe.exe (or another exe of the bin folder), the stand-in
     WebView2Loader.dll, and whatever a test puts beside them."""
@@ -196,10 +206,9 @@ class AppFolder:
         self.folder = Path(folder)
         self.bin_dir = Path(bin_dir)
         self.exe_name = "Quillframe.exe"
+        self.loader_kind = "standin"
         self._names = set()
         self.folder.mkdir(parents=True, exist_ok=True)
-        self._copy_from_bin(self.exe_name)
-        self.loader("standin")
 
     def _copy_from_bin(self, name, as_name=None):
         source = self.bin_dir / name
@@ -211,7 +220,6 @@ class AppFolder:
 
     def use_exe(self, name):
         """Run another exe of the bin folder instead (e.g. "QuillframeLoopback.exe")."""
-        self._copy_from_bin(name)
         self.exe_name = name
 
     def write(self, relative, data):
@@ -244,15 +252,17 @@ class AppFolder:
             shutil.rmtree(self.folder / "webview2", ignore_errors=True)
 
     def loader(self, kind):
-        """WebView2Loader.dll: "standin" (the scripted runtime), "no-exports" (a DLL without
-        the loader functions) or None (absent)."""
-        (self.folder / "WebView2Loader.dll").unlink(missing_ok=True)
-        if kind == "standin":
-            self._copy_from_bin("WebView2Loader.dll")
-        elif kind == "no-exports":
-            self._copy_from_bin("qf_no_exports.dll", "WebView2Loader.dll")
-        elif kind is not None:
+        """WebView2Loader.dll at the next run: "standin" (the scripted runtime, the default),
+        "no-exports" (a DLL without the loader functions) or None (absent)."""
+        if kind not in LOADERS:
             raise ValueError(kind)
+        self.loader_kind = kind
+
+    def _put_program(self):
+        self._copy_from_bin(self.exe_name)
+        (self.folder / "WebView2Loader.dll").unlink(missing_ok=True)
+        if LOADERS[self.loader_kind]:
+            self._copy_from_bin(LOADERS[self.loader_kind], "WebView2Loader.dll")
 
     def extension(self, dll):
         """An extension library (path, or a name relative to the bin folder) as ZU2DavErudoze.dll."""
@@ -296,6 +306,7 @@ class AppFolder:
         `snapshots_at` asks for snapshots of its windows that many seconds after the start),
         answers every message box with OK, and returns once it has exited. Past `timeout` seconds the app and everything it
         started are ended, and AppTimeout is raised unless `allow_timeout`."""
+        self._put_program()
         cwd = Path(cwd or self.folder)
         out = self.folder.parent / f"observer-{time.monotonic_ns()}.jsonl"
         transcript_path = self.folder / "webview2-transcript.jsonl"
@@ -332,6 +343,16 @@ class AppFolder:
                 self.user_data_dir(name)
                 return name
         return None
+
+
+def run_quietly(args, env, timeout, cwd=None):
+    """Runs a command and returns its exit code and output. The output goes through a file,
+    not a pipe: Wine's background processes inherit it and would hold a pipe open."""
+    with tempfile.TemporaryFile() as output:
+        done = subprocess.run(args, env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=output,
+                              stderr=subprocess.STDOUT, timeout=timeout)
+        output.seek(0)
+        return done.returncode, output.read().decode(errors="replace")
 
 
 def read_json_lines(path):

@@ -1,7 +1,8 @@
 """The observer and the harness themselves: what the start-up tests rely on when they read
 message boxes, exit codes, the current directory, timeouts and the DPI."""
 
-import os
+import subprocess
+import time
 from pathlib import Path
 
 import pytest
@@ -12,13 +13,16 @@ import harness
 @pytest.fixture
 def probe(app):
     app.use_exe("qf_msgbox_probe.exe")
+    app.loader(None)
     return app
 
 
 ICON_KINDS = ["error", "information", "warning", "question", "none"]
 
 
-def test_each_standard_icon_is_told_apart(probe):
+@pytest.mark.parametrize("system_dpi", [96, 144])
+def test_each_standard_icon_is_told_apart(probe, dpi, system_dpi):
+    dpi(system_dpi)
     args = [arg for kind in ICON_KINDS for arg in (f"Caption {kind}", kind)]
     result = probe.run(args=args)
     seen = [(box["caption"], box["text"], box["icon"], box["buttons"], box["pressed"]) for box in result.boxes]
@@ -57,6 +61,9 @@ def test_a_hanging_app_is_ended_with_its_children(probe):
         probe.run(args=["x", "hang"], timeout=8)
     result = probe.run(args=["x", "hang"], timeout=8, allow_timeout=True)
     assert result.timed_out and result.exit_code is None
+    deadline = time.monotonic() + 5  # a killed Unix process may take a moment to go
+    while _processes_mentioning(harness.to_windows(probe.folder)) and time.monotonic() < deadline:
+        time.sleep(0.1)
     assert _processes_mentioning(harness.to_windows(probe.folder)) == []
 
 
@@ -71,3 +78,39 @@ def test_local_app_data_is_seen_from_both_sides(wine_session):
     assert wine_session.local_appdata_windows.endswith("\\AppData\\Local")
     assert wine_session.local_appdata.is_dir()
     assert wine_session.local_appdata.is_relative_to(wine_session.prefix / "drive_c")
+
+
+def test_window_reports_match_what_the_app_itself_sees(app):
+    app.manifest({"name": "qf-test-observer-window", "window": {"title": "Seen Twice", "width": 500, "height": 300}})
+    app.www({"index.html": "<!doctype html>"})
+    app.scenario({"steps": [{"do": "wait", "ms": 500}, {"do": "snapshot"}, {"do": "close"}]})
+    result = app.run(snapshots_at=[0.2])
+    inside = result.calls("snapshot")[-1]
+    # The last report before closing began (closing hides the window first).
+    outside = [w for w in result.windows if w["hwnd"] == inside["window"] and w["visible"]][-1]
+    assert inside["visible"]
+    assert (outside["caption"], outside["style"], outside["exStyle"]) == (
+        inside["caption"], inside["style"], inside["exStyle"])
+    assert outside["window"] == inside["windowRect"]
+    assert outside["client"] == inside["clientRect"]
+    assert [s["at"] for s in result.snapshots] == [200]
+    assert all("class" in w and "window" in w for s in result.snapshots for w in s["windows"])
+
+
+def test_a_running_process_can_be_watched_by_its_id(wine_session, probe, tmp_path):
+    pid_file = tmp_path / "pid"
+    started = subprocess.Popen([harness.WINE64, str(harness.bin_dir_64() / "qf_msgbox_probe.exe"),
+                                harness.to_windows(pid_file), "pid", "Watched", "warning"],
+                               env=wine_session.env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL)
+    try:
+        deadline = time.monotonic() + 60
+        while not pid_file.exists() or not pid_file.read_text():
+            assert time.monotonic() < deadline, "the probe did not start"
+            time.sleep(0.1)
+        events = wine_session.observe([], tmp_path / "watch.jsonl", tmp_path, 30, pid=int(pid_file.read_text()))
+        assert [(e["caption"], e["icon"]) for e in events if e["event"] == "box"] == [("Watched", "warning")]
+        assert events[-1]["event"] == "exit" and events[-1]["code"] == 1
+        assert started.wait(timeout=30) == 1
+    finally:
+        started.kill()
