@@ -1,0 +1,40 @@
+#include "extension_copy.h"
+
+#include "common/strings.h"
+#include "measure.h"
+
+namespace {
+
+// The copy's callback has no record to find its web view through.
+CountingWebView* g_copyWebView = nullptr;
+
+extern "C" void QUILLFRAME_CALL PostFromCopy(const char* json) {
+    g_copyWebView->PostWebMessageAsJson(Utf8ToWide(json).c_str());
+}
+
+template <class Proc>
+Proc EntryPoint(HMODULE module, const char* name) {
+    return reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+}  // namespace
+
+ExtensionCopy::ExtensionCopy(const std::string& extensionFolder, const std::string& workFolder)
+    : webView_(MakeFake<CountingWebView>()) {
+    const std::wstring copy = Utf8ToWide(workFolder + "extension_copy.dll");
+    if (!CopyFileW(Utf8ToWide(extensionFolder + "ZU2DavErudoze.dll").c_str(), copy.c_str(), FALSE))
+        Fail("cannot copy the extension library");
+    module_.reset(LoadLibraryExW(copy.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    if (!module_) Fail("cannot load the copy of the extension library");
+    const auto init = EntryPoint<QuillframeInitProc>(module_.get(), "Init");
+    release_ = EntryPoint<QuillframeReleaseProc>(module_.get(), "Release");
+    onExtensionMessage_ = EntryPoint<QuillframeOnExtensionMessageProc>(module_.get(), "OnExtensionMessage");
+    if (!init || !release_ || !onExtensionMessage_) Fail("the extension library lacks an entry point");
+    g_copyWebView = webView_.Get();
+    if (!init(extensionFolder.c_str(), "www\\", "", PostFromCopy)) Fail("the copy did not initialise");
+}
+
+ExtensionCopy::~ExtensionCopy() {
+    release_();
+    g_copyWebView = nullptr;
+}

@@ -1,0 +1,143 @@
+#include <shlwapi.h>
+
+#include <cstring>
+
+#include "bench_host.h"
+#include "common/adopt_win.h"
+#include "common/file_size.h"
+#include "benches.h"
+#include "files.h"
+#include "measure.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+const char kMediaPath[] = "media/seek.bin";
+constexpr uint64_t kMediaSize = 256ull << 20;
+constexpr int kRangesPerSize = 64;
+
+// Offsets spread over the whole file, the same in every run.
+std::vector<uint64_t> RandomOffsets(uint64_t length, int count) {
+    std::vector<uint64_t> offsets;
+    uint64_t state = 0x9E3779B97F4A7C15ull;
+    for (int i = 0; i < count; ++i) {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        offsets.push_back((state >> 16) % (kMediaSize - length));
+    }
+    return offsets;
+}
+
+std::string RangeValue(uint64_t first, uint64_t length) {
+    return "bytes=" + std::to_string(first) + "-" + std::to_string(first + length - 1);
+}
+
+// The first partial request on a path opens and maps the file; the floor
+// opens, maps and copies the same bytes directly.
+void BenchFirstRequest(const std::string& dataFolder) {
+    constexpr uint64_t kLength = 64 * 1024;
+    const std::wstring path = WindowsPath(dataFolder + "www\\media\\seek.bin");
+    const std::vector<uint64_t> offsets = RandomOffsets(kLength, 11);
+    std::vector<char> copy(kLength);
+    std::vector<double> hostTimes;
+    std::vector<double> floorTimes;
+    for (uint64_t offset : offsets) {
+        {
+            FileView mapped;
+            const double floorStart = Now();
+            if (!MapWholeFile(path, mapped)) Fail("cannot map the media file");
+            std::memcpy(copy.data(), mapped.bytes() + offset, kLength);
+            floorTimes.push_back(Now() - floorStart);
+        }
+
+        BenchHost host(dataFolder);
+        const ComPtr<FakeRequestArgs> request = MakeRequest(kMediaPath, RangeValue(offset, kLength));
+        uint64_t bytes = 0;
+        const double hostStart = Now();
+        const int status = host.Serve(*request.Get(), bytes);
+        hostTimes.push_back(Now() - hostStart);
+        if (status != 206 || bytes != kLength) Fail("206 expected on the first range");
+    }
+    const double host = Median(hostTimes) * 1000;
+    const double floor = Median(floorTimes) * 1000;
+    PrintFigure("seek", "first range request (maps the file), 64 KiB", "ms", host, floor, host / floor);
+}
+
+// What each range request pays before it copies anything: the existence
+// check and the size, each a look-up of the path in the file system.
+struct HostParts {
+    double existence;  // microseconds
+    double fileSize;
+};
+HostParts MeasureHostParts(const std::string& dataFolder) {
+    const std::string filePath = dataFolder + "www\\media\\seek.bin";
+    const std::wstring path = WindowsPath(filePath);
+    const auto exists = [&] {
+        if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) Fail("the media file is missing");
+    };
+    const auto size = [&] {
+        if (FileSize(filePath) != kMediaSize) Fail("the media file has the wrong size");
+    };
+    return {1e6 / RunsPerSecond(exists, RunsFor(exists, 0.3, 10)), 1e6 / RunsPerSecond(size, RunsFor(size, 0.3, 10))};
+}
+
+}  // namespace
+
+// Throughput of partial ranges from a file already mapped, against memcpy of
+// the same bytes from a view of the same file. Both views are touched in full
+// first, so neither side pays for page faults.
+void BenchSeek(const std::string& dataFolder) {
+    BenchFirstRequest(dataFolder);
+
+    BenchHost host(dataFolder);
+    uint64_t bytes = 0;
+    if (host.Serve(*MakeRequest(kMediaPath, "bytes=0-99").Get(), bytes) != 206) Fail("206 expected");
+    const auto cached = host.app().mappedFiles.find(kMediaPath);
+    if (cached == host.app().mappedFiles.end()) Fail("the media file was not mapped");
+    FileView floorView;
+    if (!MapWholeFile(WindowsPath(dataFolder + "www\\media\\seek.bin"), floorView)) Fail("cannot map the media file");
+    volatile uint64_t sink = TouchPages(static_cast<const uint8_t*>(cached->second.view.get()), kMediaSize) +
+                             TouchPages(floorView.bytes(), kMediaSize);
+
+    const HostParts parts = MeasureHostParts(dataFolder);
+    std::vector<char> buffer(64 * 1024);
+    for (uint64_t length : {uint64_t{64 * 1024}, uint64_t{1024 * 1024}}) {
+        const std::vector<uint64_t> offsets = RandomOffsets(length, kRangesPerSize);
+        std::vector<ComPtr<FakeRequestArgs>> requests;
+        for (uint64_t offset : offsets) requests.push_back(MakeRequest(kMediaPath, RangeValue(offset, length)));
+        std::string body;
+        if (host.Serve(*requests[0].Get(), body) != 206 || body.size() != length ||
+            std::memcmp(body.data(), floorView.bytes() + offsets[0], length) != 0)
+            Fail("a range came back wrong");
+
+        std::vector<char> copy(length);
+        size_t next = 0;
+        const auto serve = [&] {
+            uint64_t served = 0;
+            if (host.Serve(*requests[next++ % requests.size()].Get(), served) != 206 || served != length)
+                Fail("a range came back short");
+        };
+        const auto memcopy = [&] {
+            std::memcpy(copy.data(), floorView.bytes() + offsets[next++ % offsets.size()], length);
+            sink = sink + static_cast<uint8_t>(copy[length / 2]);
+        };
+        const RatePair rates = CompareRates(serve, memcopy, 7, 0.3);
+        const auto streamCopy = [&] {
+            const ComPtr<IStream> stream = Adopt(SHCreateMemStream(floorView.bytes() + offsets[next++ % offsets.size()],
+                                                                   static_cast<UINT>(length)));
+            ULONG read = 0;
+            while (stream->Read(buffer.data(), static_cast<ULONG>(buffer.size()), &read) == S_OK && read != 0) {
+            }
+        };
+        const double megabytes = static_cast<double>(length) / 1e6;
+        PrintFigure("seek", std::to_string(length / 1024) + " KiB ranges of a 256 MiB file", "MB/s",
+                    rates.host * megabytes, rates.floor * megabytes, rates.floor / rates.host,
+                    {{"rangeBytes", length},
+                     {"microsecondsPerRequest",
+                      {{"host", 1e6 / rates.host},
+                       {"floor", 1e6 / rates.floor},
+                       {"existenceCheck", parts.existence},
+                       {"fileSize", parts.fileSize},
+                       {"memoryStreamCopyAndRead", 1e6 / RunsPerSecond(streamCopy, RunsFor(streamCopy, 0.3, 10))}}}});
+    }
+}
