@@ -53,7 +53,8 @@ fi
 
 echo "Wine integration tests"
 export QF_BIN_DIR="$build_root/win64-test/bin" QF_BIN32_DIR="$build_root/win32-test/bin"
-xvfb-run -a /usr/bin/python3 -m pytest tests/wine -q -rfEX -p no:cacheprovider --junitxml="$results/pytest.xml"
+# A screen large enough for a 1024x768 window at 144 DPI.
+xvfb-run -a -s "-screen 0 2560x1600x24" /usr/bin/python3 -m pytest tests/wine -q -rfEX -p no:cacheprovider --junitxml="$results/pytest.xml"
 if [ ! -s "$results/pytest.xml" ]; then
   echo "FAILED: the Wine integration tests did not report"
   broken=$((broken + 1))

@@ -15,7 +15,7 @@ def pytest_configure(config):
 
 def _start_xvfb():
     read_end, write_end = os.pipe()
-    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten",
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", harness.SCREEN, "-nolisten",
                                "tcp"], pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write_end)
     with os.fdopen(read_end) as answer:

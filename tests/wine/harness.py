@@ -38,6 +38,9 @@ OBSERVER_GRACE = 30
 
 DEFAULT_DPI = 96
 
+# The private X screen (scripts/test.sh gives xvfb-run the same): room for a 1024x768 window at 144 DPI.
+SCREEN = "2560x1600x24"
+
 
 def bin_dir_64():
     return Path(os.environ.get("QF_BIN_DIR", REPO / "build" / "win64-test" / "bin"))
