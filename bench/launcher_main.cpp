@@ -12,8 +12,8 @@
 #include "measure.h"
 
 // Start-up time as a person sees it: from process creation to the first
-// visible top-level window of that process. Two programs take turns, so a
-// busy machine slows both alike.
+// visible top-level window of that process. The programs take turns, so a
+// busy machine slows them all alike.
 namespace {
 
 struct Search {

@@ -48,7 +48,8 @@ HRESULT AppWebView::ServeWebResource(ICoreWebView2WebResourceRequestedEventArgs*
     // A path that would leave the content root is answered like a missing file.
     const std::optional<std::string> requestPath = RequestPathFromUri(TakeCoTaskString(uri), originPrefix.size());
     const std::string filePath = requestPath ? FilePathFor(exeFolder + contentFolder, *requestPath) : std::string();
-    const bool exists = requestPath && GetFileAttributesW(LongPath(filePath).c_str()) != INVALID_FILE_ATTRIBUTES;
+    const DWORD attributes = requestPath ? GetFileAttributesW(LongPath(filePath).c_str()) : INVALID_FILE_ATTRIBUTES;
+    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     const uint32_t size = exists ? FileSize(filePath) : 0;
     ResponsePlan plan = PlanResponse(exists, requestPath.value_or(""), size, exists ? RangeHeader(headers.Get())
                                                                                      : std::nullopt);
@@ -62,6 +63,10 @@ HRESULT AppWebView::ServeWebResource(ICoreWebView2WebResourceRequestedEventArgs*
         break;
     case ResponseBody::WholeFile:
         content = FileStream(filePath);
+        // A file that cannot be opened (another program holds it exclusively, or
+        // it vanished just now) is answered like a slice that cannot be cut, not
+        // as a success without its body. A folder has no body and keeps its 200.
+        if (!content && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) plan = MappingFailed(std::move(plan));
         break;
     case ResponseBody::FileSlice: {
         uint32_t viewLength = 0;
