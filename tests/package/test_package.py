@@ -106,19 +106,6 @@ def test_the_readme_says_what_to_add_and_how_the_app_folder_looks(unpacked):
         assert needed in text, needed
 
 
-def _start_xvfb():
-    read_end, write_end = os.pipe()
-    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten",
-                               "tcp"], pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    with os.fdopen(read_end) as answer:
-        number = answer.readline().strip()
-    if not number:
-        server.kill()
-        raise harness.WineError("Xvfb did not start")
-    return server, ":" + number
-
-
 @pytest.fixture
 def wine_session(request):
     # The Wine tests keep the prefix locked for their whole run; waiting for it
@@ -126,16 +113,8 @@ def wine_session(request):
     wine_tests = str(ROOT / "tests" / "wine" / "conftest.py")
     if any(getattr(plugin, "__file__", None) == wine_tests for plugin in request.config.pluginmanager.get_plugins()):
         pytest.fail("tests/package shares the Wine prefix with tests/wine: run it in a pytest run of its own")
-    xvfb, display = (None, os.environ["DISPLAY"]) if os.environ.get("DISPLAY") else _start_xvfb()
-    session = harness.WineSession(display)
-    try:
-        session.start()
+    with harness.wine_session_on_display() as session:
         yield session
-    finally:
-        session.stop()
-        if xvfb:
-            xvfb.terminate()
-            xvfb.wait()
 
 
 @pytest.mark.exe32

@@ -1,8 +1,5 @@
 """Fixtures of the Wine integration tests; see harness.py for what they drive."""
 
-import os
-import subprocess
-
 import pytest
 
 import harness
@@ -13,35 +10,11 @@ def pytest_configure(config):
         "markers", "exe32: runs the shipped 32-bit exe under emulated 32-bit Wine (about a minute per start)")
 
 
-def _start_xvfb():
-    read_end, write_end = os.pipe()
-    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", harness.SCREEN, "-nolisten",
-                               "tcp"], pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    with os.fdopen(read_end) as answer:
-        number = answer.readline().strip()
-    if not number:
-        server.kill()
-        raise harness.WineError("Xvfb did not start")
-    return server, ":" + number
-
-
 @pytest.fixture(scope="session")
 def wine_session():
     """One X display, one Wine prefix and one running wineserver for the whole run."""
-    xvfb = None
-    display = os.environ.get("DISPLAY")
-    if not display:
-        xvfb, display = _start_xvfb()
-    session = harness.WineSession(display)
-    try:
-        session.start()
+    with harness.wine_session_on_display() as session:
         yield session
-    finally:
-        session.stop()
-        if xvfb:
-            xvfb.terminate()
-            xvfb.wait()
 
 
 def _app_folder(wine_session, tmp_path, bin_dir):

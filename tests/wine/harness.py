@@ -368,3 +368,31 @@ def read_json_lines(path):
 def decode_body(served):
     """The body bytes of a `served` transcript line."""
     return base64.b64decode(served.get("bodyBase64") or "")
+
+
+def _start_xvfb():
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", SCREEN, "-nolisten", "tcp"],
+                              pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    with os.fdopen(read_end) as answer:
+        number = answer.readline().strip()
+    if not number:
+        server.kill()
+        raise WineError("Xvfb did not start")
+    return server, ":" + number
+
+
+@contextlib.contextmanager
+def wine_session_on_display():
+    """A started WineSession on $DISPLAY, or on a private Xvfb when there is none."""
+    xvfb, display = (None, os.environ["DISPLAY"]) if os.environ.get("DISPLAY") else _start_xvfb()
+    session = WineSession(display)
+    try:
+        session.start()
+        yield session
+    finally:
+        session.stop()
+        if xvfb:
+            xvfb.terminate()
+            xvfb.wait()
