@@ -7,32 +7,11 @@
 #include <utility>
 
 #include "common/adopt_win.h"
+#include "common/com_object_win.h"
 
-// Reference counting and QueryInterface for the bench's stand-ins of runtime
-// objects. Everything runs on one thread, so the count needs no atomics.
+// The bench's stand-ins of runtime objects are counted like the host's own.
 template <class Derived, class Interface>
-class FakeObject : public Interface {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
-        if (riid == __uuidof(IUnknown) || riid == __uuidof(Interface)) {
-            *object = static_cast<Interface*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete static_cast<Derived*>(this);
-        return left;
-    }
-
-private:
-    ULONG references_ = 1;
-};
+using FakeObject = ComObject<Derived, Interface>;
 
 // A new fake holding its one initial reference, which the returned pointer adopts.
 template <class Derived, class... Args>

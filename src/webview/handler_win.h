@@ -1,12 +1,12 @@
 #pragma once
 
-#include <atomic>
 #include <type_traits>
 #include <utility>
 
 #include <wrl/client.h>
 
 #include "common/adopt_win.h"
+#include "common/com_object_win.h"
 
 #include "webview/webview2_win.h"
 
@@ -25,30 +25,11 @@ struct InvokeSignature<HRESULT (STDMETHODCALLTYPE Interface::*)(First, Second)> 
 };
 
 template <class Interface, class F, class Signature = InvokeSignature<decltype(&Interface::Invoke)>>
-class Handler final : public Interface {
+class Handler final : public ComObject<Handler<Interface, F, Signature>, Interface> {
 public:
     explicit Handler(F body) : body_(std::move(body)) {}
     Handler(const Handler&) = delete;
     Handler& operator=(const Handler&) = delete;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
-        if (riid == __uuidof(IUnknown) || riid == __uuidof(Interface)) {
-            *object = static_cast<Interface*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
 
     HRESULT STDMETHODCALLTYPE Invoke(typename Signature::FirstArg first,
                                      typename Signature::SecondArg second) override {
@@ -56,7 +37,6 @@ public:
     }
 
 private:
-    std::atomic<ULONG> references_{1};
     F body_;
 };
 
