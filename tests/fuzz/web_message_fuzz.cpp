@@ -3,6 +3,7 @@
 // must parse back to exactly those ids.
 #include <cstdint>
 #include <cstdlib>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,7 @@ void CheckRequest(const std::string& text) {
     PageRequest request;
     try {
         request = ParseWebMessage(text);
-    } catch (const nlohmann::json::exception&) {
+    } catch (const std::exception&) {
         return;
     }
     const bool size = request.type == PageRequestType::SetWindowSize;
