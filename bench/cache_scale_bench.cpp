@@ -16,9 +16,10 @@ std::string BigFile(int index) {
 
 }  // namespace
 
-// How many distinct 256 MiB files can be seeked in one run before a mapping
-// fails. The floor maps the same files directly, holding every view, until
-// the address space runs out; then it lets them all go and the host tries.
+// How many distinct 256 MiB files can be seeked in one run, and how many views
+// the host holds at once. The floor maps the same files directly, holding
+// every view, until the address space runs out; then it lets them all go and
+// the host seeks every file offered, then the first one again.
 void BenchCacheScale(const std::string& folder, int files) {
     int floorCount = 0;
     {
@@ -33,9 +34,9 @@ void BenchCacheScale(const std::string& folder, int files) {
     BenchHost host(folder);
     int hostCount = 0;
     int failedStatus = 0;
-    for (; hostCount < files; ++hostCount) {
+    for (; hostCount <= files; ++hostCount) {
         uint64_t bytes = 0;
-        const int status = host.Serve(*MakeRequest(BigFile(hostCount), "bytes=0-99").Get(), bytes);
+        const int status = host.Serve(*MakeRequest(BigFile(hostCount % files), "bytes=0-99").Get(), bytes);
         if (status != 206) {
             failedStatus = status;
             break;
@@ -45,9 +46,11 @@ void BenchCacheScale(const std::string& folder, int files) {
     SYSTEM_INFO system{};
     GetSystemInfo(&system);
     const double addressSpace = static_cast<double>(reinterpret_cast<UINT_PTR>(system.lpMaximumApplicationAddress));
-    PrintFigure("cache scale", "256 MiB files seeked in one run before a mapping fails", "files", hostCount,
-                floorCount, hostCount ? static_cast<double>(floorCount) / hostCount : 0,
+    PrintFigure("cache scale", "256 MiB files seeked in one run (each, then the first again)", "seeks",
+                hostCount, files + 1, hostCount ? static_cast<double>(files + 1) / hostCount : 0,
                 {{"filesOffered", files},
+                 {"mappableAtOnce", floorCount},
+                 {"viewsHeldAtEnd", host.app().mappedFiles.size()},
                  {"statusAtFailure", failedStatus},
                  {"pointerBits", sizeof(void*) * 8},
                  {"highestAddressMiB", addressSpace / (1 << 20)}});

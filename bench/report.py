@@ -16,7 +16,7 @@ AIMS = {
     "start-up": (lambda line: line["ratio"] <= 1.10, "within 10% of the bare window"),
     "serve": (lambda line: line["ratio"] <= 1.5, "within 1.5x of the floor"),
     "seek": (lambda line: line["ratio"] <= 1.5, "within 1.5x of the floor"),
-    "cache scale": (lambda line: line["host"] >= 12, "about a dozen files or more"),
+    "cache scale": (lambda line: line["ratio"] <= 1.0, "every seek answered"),
 }
 
 

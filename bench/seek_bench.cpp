@@ -96,7 +96,7 @@ void BenchSeek(const std::string& dataFolder) {
     if (cached == host.app().mappedFiles.end()) Fail("the media file was not mapped");
     FileView floorView;
     if (!MapWholeFile(WindowsPath(dataFolder + "www\\media\\seek.bin"), floorView)) Fail("cannot map the media file");
-    volatile uint64_t sink = TouchPages(static_cast<const uint8_t*>(cached->second.view.get()), kMediaSize) +
+    volatile uint64_t sink = TouchPages(cached->second->bytes(), kMediaSize) +
                              TouchPages(floorView.bytes(), kMediaSize);
 
     const HostParts parts = MeasureHostParts(dataFolder);

@@ -8,7 +8,7 @@
 enum class ResponseBody {
     None,          // no content at all
     WholeFile,     // a stream over the whole file
-    FileSlice,     // `length` bytes from `first`, copied from the mapped file
+    FileSlice,     // `length` bytes from `first`, read from the mapped file
     NotFoundText,  // kNotFoundBody
 };
 

@@ -1,11 +1,14 @@
 #include <shlwapi.h>
 
+#include <algorithm>
+
 #include "common/adopt_win.h"
 #include "common/file_size.h"
 #include "common/paths.h"
 #include "common/co_task_string_win.h"
 #include "common/strings.h"
 #include "content/response_plan.h"
+#include "content/mapped_view_stream_win.h"
 #include "content/request_path.h"
 #include "webview/app_webview_win.h"
 
@@ -48,9 +51,21 @@ HRESULT AppWebView::ServeWebResource(ICoreWebView2WebResourceRequestedEventArgs*
     // A path that would leave the content root is answered like a missing file.
     const std::optional<std::string> requestPath = RequestPathFromUri(TakeCoTaskString(uri), originPrefix.size());
     const std::string filePath = requestPath ? FilePathFor(exeFolder + contentFolder, *requestPath) : std::string();
-    const DWORD attributes = requestPath ? GetFileAttributesW(LongPath(filePath).c_str()) : INVALID_FILE_ATTRIBUTES;
+    ++requestCount;
+    // A file in the cache is held open with read sharing only, so it exists and
+    // keeps the size it was mapped with: its view answers both questions
+    // without asking the file system again.
+    const auto cached = requestPath ? mappedFiles.find(*requestPath) : mappedFiles.end();
+    std::shared_ptr<MappedFile> mapped = cached != mappedFiles.end() ? cached->second : nullptr;
+    DWORD attributes = FILE_ATTRIBUTE_NORMAL;
+    uint32_t size = 0;
+    if (mapped) {
+        size = mapped->length;
+    } else {
+        attributes = requestPath ? GetFileAttributesW(LongPath(filePath).c_str()) : INVALID_FILE_ATTRIBUTES;
+        size = attributes != INVALID_FILE_ATTRIBUTES ? FileSize(filePath) : 0;
+    }
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
-    const uint32_t size = exists ? FileSize(filePath) : 0;
     ResponsePlan plan = PlanResponse(exists, requestPath.value_or(""), size, exists ? RangeHeader(headers.Get())
                                                                                      : std::nullopt);
 
@@ -68,19 +83,16 @@ HRESULT AppWebView::ServeWebResource(ICoreWebView2WebResourceRequestedEventArgs*
         // as a success without its body. A folder has no body and keeps its 200.
         if (!content && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) plan = MappingFailed(std::move(plan));
         break;
-    case ResponseBody::FileSlice: {
-        uint32_t viewLength = 0;
-        const uint8_t* view = MapFileView(*requestPath, filePath, viewLength);
-        const uint64_t end = static_cast<uint64_t>(plan.first) + plan.length;
-        if (view && end > viewLength) {
-            // The file grew after it was mapped: map it afresh, never read past a view.
-            mappedFiles.erase(*requestPath);
-            view = MapFileView(*requestPath, filePath, viewLength);
+    case ResponseBody::FileSlice:
+        if (!mapped) mapped = MapFileView(*requestPath, filePath);
+        // The file may have shrunk between its size check and its mapping.
+        if (!mapped || static_cast<uint64_t>(plan.first) + plan.length > mapped->length) {
+            plan = MappingFailed(std::move(plan));
+        } else {
+            mapped->lastUse = requestCount;
+            content = MakeMappedViewStream(std::move(mapped), plan.first, plan.length);
         }
-        if (!view || end > viewLength) plan = MappingFailed(std::move(plan));
-        else content = MemoryStream(view + plan.first, plan.length);
         break;
-    }
     }
 
     ComPtr<ICoreWebView2WebResourceResponse> response;
@@ -90,27 +102,20 @@ HRESULT AppWebView::ServeWebResource(ICoreWebView2WebResourceRequestedEventArgs*
     return S_OK;
 }
 
-const uint8_t* AppWebView::MapFileView(const std::string& requestPath, const std::string& filePath, uint32_t& length) {
+std::shared_ptr<MappedFile> AppWebView::MapFileView(const std::string& requestPath, const std::string& filePath) {
     const auto cached = mappedFiles.find(requestPath);
-    if (cached != mappedFiles.end()) {
-        length = cached->second.length;
-        return static_cast<const uint8_t*>(cached->second.view.get());
+    if (cached != mappedFiles.end()) return cached->second;
+    bool noRoom = false;
+    std::shared_ptr<MappedFile> mapped = MapWholeFile(filePath, noRoom);
+    // When the address space is full, views of other files give way, least
+    // recently used first, rather than this request failing.
+    while (!mapped && noRoom && !mappedFiles.empty()) {
+        const auto oldest = std::min_element(mappedFiles.begin(), mappedFiles.end(), [](const auto& a, const auto& b) {
+            return a.second->lastUse < b.second->lastUse;
+        });
+        mappedFiles.erase(oldest);
+        mapped = MapWholeFile(filePath, noRoom);
     }
-    MappedFile mapped;
-    mapped.file.reset(CreateFileW(LongPath(filePath).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!mapped.file) return nullptr;
-    LARGE_INTEGER fileSize{};
-    // Views are limited to the 32-bit size model of the server.
-    if (!GetFileSizeEx(mapped.file.get(), &fileSize) || fileSize.QuadPart <= 0 || fileSize.QuadPart > 0x7FFFFFFF)
-        return nullptr;
-    mapped.mapping.reset(CreateFileMappingW(mapped.file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
-    if (!mapped.mapping) return nullptr;
-    mapped.view.reset(MapViewOfFile(mapped.mapping.get(), FILE_MAP_READ, 0, 0, 0));
-    if (!mapped.view) return nullptr;
-    mapped.length = static_cast<uint32_t>(fileSize.QuadPart);
-    length = mapped.length;
-    const uint8_t* view = static_cast<const uint8_t*>(mapped.view.get());
-    mappedFiles.emplace(requestPath, std::move(mapped));
-    return view;
+    if (mapped) mappedFiles.emplace(requestPath, mapped);
+    return mapped;
 }

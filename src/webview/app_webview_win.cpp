@@ -103,12 +103,7 @@ void AppWebView::FailToStart(HRESULT errorCode) {
 }
 
 void AppWebView::ReleaseMappedFiles() {
-    // Each entry unmaps its view, then closes the mapping, then the file.
-    for (auto& entry : mappedFiles) {
-        MappedFile& mapped = entry.second;
-        mapped.view.reset();
-        mapped.mapping.reset();
-        mapped.file.reset();
-    }
+    // Each record unmaps its view, then closes the mapping, then the file; one
+    // that a response stream still reads goes when that stream is released.
     mappedFiles.clear();
 }

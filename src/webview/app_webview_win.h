@@ -5,22 +5,14 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "app/manifest.h"
-#include "common/unique_handle_win.h"
+#include "content/mapped_file_win.h"
 #include "webview/webview2_win.h"
 
 struct ExtensionHost;
-
-// One cached read-only view of a whole content file. The view's length is kept
-// so no copy can reach past it when the file has grown since it was mapped.
-struct MappedFile {
-    UniqueFileHandle file;
-    UniqueKernelHandle mapping;
-    UniqueMapView view;
-    uint32_t length = 0;
-};
 
 // The one web view host: the window, its folders, the WebView2 objects, the
 // cache of mapped content files and the full-screen state.
@@ -44,8 +36,8 @@ public:
     void PostJsonToPage(const std::string& json);
 
     HRESULT ServeWebResource(ICoreWebView2WebResourceRequestedEventArgs* args);
-    // The cached view of a content file, or null; `length` receives the view's size.
-    const uint8_t* MapFileView(const std::string& requestPath, const std::string& filePath, uint32_t& length);
+    // The cached view of a content file, mapped on first use; null when it cannot be mapped.
+    std::shared_ptr<MappedFile> MapFileView(const std::string& requestPath, const std::string& filePath);
 
     // Declaration order is teardown order, reversed: the taskbar list goes
     // first and the environment last.
@@ -62,7 +54,8 @@ public:
     Microsoft::WRL::ComPtr<ICoreWebView2> webView;
     Microsoft::WRL::ComPtr<ICoreWebView2_2> webView2;
     Microsoft::WRL::ComPtr<ITaskbarList2> taskbarList;
-    std::map<std::string, MappedFile> mappedFiles;
+    std::map<std::string, std::shared_ptr<MappedFile>> mappedFiles;
+    uint64_t requestCount = 0;  // orders the cached views by last use
     bool isFullscreen = false;
     LONG savedStyle = 0;
     LONG savedExStyle = 0;

@@ -2,9 +2,11 @@
 bridge tests: steps for the stand-in runtime (tests/runtime/README.md), one run of the app
 through them, and the transcript cut into what each step caused."""
 
+import concurrent.futures
 import contextlib
 import json
-from dataclasses import dataclass
+import time
+from dataclasses import dataclass, field
 
 import harness
 
@@ -184,3 +186,46 @@ def read_transcript_so_far(path):
 
 def rect_size(rect):
     return rect[2] - rect[0], rect[3] - rect[1]
+
+
+@dataclass
+class PausedRun:
+    run: PageRun
+    results: dict = field(default_factory=dict)  # step index -> what the action at that step returned
+
+
+def run_with_pauses(app, steps, actions, timeout=120, **run_args):
+    """Runs the app through `steps`. When the step of an index in `actions` (a wait step) begins,
+    calls that action from here, while the page idles; its result is kept by step index."""
+    transcript = app.folder / "webview2-transcript.jsonl"
+    results = {}
+    with concurrent.futures.ThreadPoolExecutor(1) as pool:
+        running = pool.submit(run_page, app, steps, timeout=timeout, **run_args)
+        pending = sorted(actions)
+        deadline = time.monotonic() + timeout
+        while pending and not running.done() and time.monotonic() < deadline:
+            lines = read_transcript_so_far(transcript)
+            if pending[0] in {line["index"] for line in lines if line.get("call") == "step"}:
+                index = pending.pop(0)
+                results[index] = actions[index](lines)
+                later = read_transcript_so_far(transcript)
+                assert not any(line.get("call") == "step" and line["index"] > index for line in later), \
+                    f"the page moved on before the action at step {index} was done"
+            time.sleep(0.1)
+        run = running.result()
+    assert sorted(results) == sorted(actions), "every action was taken"
+    return PausedRun(run, results)
+
+
+TAMPER_ATTEMPTS = ("append", "truncate", "rename", "delete")
+
+
+def tamper_with(session, path):
+    """What a Windows program gets when it tries to change the file at `path` (tests/hostile,
+    qf_file_tamper): attempt -> "done" or "refused <error code>"."""
+    tool = harness.bin_dir_64() / "qf_file_tamper.exe"
+    code, output = harness.run_quietly([harness.WINE64, str(tool), harness.to_windows(path)], session.env(), 60)
+    assert code == 0, output
+    results = dict(line.split(" ", 1) for line in output.splitlines() if line.split(" ")[0] in TAMPER_ATTEMPTS)
+    assert sorted(results) == sorted(TAMPER_ATTEMPTS), output
+    return results
