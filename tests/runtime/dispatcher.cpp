@@ -108,6 +108,8 @@ void RunNext(std::vector<Action> actions) {
     Kick();
 }
 
+bool HasQueuedActions() { return !TheQueue().actions.empty(); }
+
 void After(unsigned milliseconds, Action action) {
     AddWaiter({nullptr, GetTickCount() + milliseconds, std::move(action)}, milliseconds);
 }

@@ -14,6 +14,8 @@ using Action = std::function<void()>;
 void Enqueue(Action action);
 // Runs these before anything already queued (the consequences of the item now running).
 void RunNext(std::vector<Action> actions);
+// Whether actions wait in the queue (not counting those waiting for a time or a condition).
+bool HasQueuedActions();
 // Enqueues the action once the time has passed, or once the condition holds (polled) or the time ran out.
 void After(unsigned milliseconds, Action action);
 void When(std::function<bool()> condition, unsigned timeoutMilliseconds, Action action);

@@ -1,5 +1,10 @@
 #include "page.h"
 
+#include <cstdint>
+#include <cwchar>
+#include <memory>
+#include <stdexcept>
+
 #include "dispatcher.h"
 #include "scenario.h"
 #include "view_window.h"
@@ -134,14 +139,79 @@ void RaisePermission(const WebViewPtr& view, const std::wstring& uri, int kind) 
            {{"event", "PermissionRequested"}, {"results", results}, {"state", static_cast<int>(args->state())}});
 }
 
+// A step that cannot be performed as given (recorded as a scenarioError and skipped).
+class StepError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The code units of a "utf16" message, lone surrogates included.
+std::wstring Utf16Of(const nlohmann::json& units) {
+    if (!units.is_array()) throw StepError("utf16 must be an array of code units");
+    std::wstring text;
+    text.reserve(units.size());
+    for (const auto& unit : units) {
+        if (!unit.is_number_unsigned() || unit.get<std::uint64_t>() > 0xFFFF) {
+            throw StepError("a utf16 code unit must be a whole number from 0 to 65535");
+        }
+        text += static_cast<wchar_t>(unit.get<unsigned>());
+    }
+    return text;
+}
+
+bool IsHighSurrogate(wchar_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(wchar_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+// A string message as the page's JSON.stringify writes it: well-formed, lone surrogates as \u escapes.
+std::wstring JsonString(const std::wstring& text) {
+    std::wstring json = L"\"";
+    for (size_t i = 0; i < text.size(); ++i) {
+        const wchar_t unit = text[i];
+        if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+            json += unit;
+            json += text[++i];
+        } else if (unit == L'"' || unit == L'\\') {
+            json += L'\\';
+            json += unit;
+        } else if (unit == L'\b') {
+            json += L"\\b";
+        } else if (unit == L'\f') {
+            json += L"\\f";
+        } else if (unit == L'\n') {
+            json += L"\\n";
+        } else if (unit == L'\r') {
+            json += L"\\r";
+        } else if (unit == L'\t') {
+            json += L"\\t";
+        } else if (unit < 0x20 || IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
+            wchar_t escape[8];
+            swprintf(escape, 8, L"\\u%04x", static_cast<unsigned>(unit));
+            json += escape;
+        } else {
+            json += unit;
+        }
+    }
+    return json + L'"';
+}
+
 void RaiseMessage(const WebViewPtr& view, const nlohmann::json& step) {
     const std::wstring source = ToWide(step.value("source", ToUtf8(view->page.uri.c_str())));
-    const bool isString = step.contains("string");
-    const nlohmann::json value = isString ? step["string"] : step.value("json", nlohmann::json());
-    const std::wstring json = ToWide(value.dump());
+    std::string jsonUtf8;
+    std::wstring json;
     std::optional<std::wstring> text;
-    if (isString && value.is_string()) text = ToWide(value.get<std::string>());
-    nlohmann::json data = {{"source", ToUtf8(source.c_str())}, {"json", value.dump()}, {"isString", text.has_value()}};
+    if (step.contains("utf16")) {
+        if (step.contains("string")) throw StepError("postMessage takes string or utf16, not both");
+        text = Utf16Of(step["utf16"]);
+        json = JsonString(*text);
+        jsonUtf8 = ToUtf8(json.c_str());
+    } else {
+        const bool isString = step.contains("string");
+        const nlohmann::json value = isString ? step["string"] : step.value("json", nlohmann::json());
+        jsonUtf8 = value.dump();
+        json = ToWide(jsonUtf8);
+        if (isString && value.is_string()) text = ToWide(value.get<std::string>());
+    }
+    nlohmann::json data = {{"source", ToUtf8(source.c_str())}, {"json", jsonUtf8}, {"isString", text.has_value()}};
     if (!view->settings().webMessagesEnabled()) {
         data["reason"] = "IsWebMessageEnabled is FALSE";
         Record("messageDropped", data);
@@ -210,7 +280,59 @@ std::vector<std::pair<std::wstring, std::wstring>> HeadersOf(const nlohmann::jso
     return headers;
 }
 
-void RunStep(const WebViewPtr& view, size_t index);
+// Runs the body; a step it cannot read is recorded and skipped. Returns false when it was.
+template <class Body>
+bool Attempt(const nlohmann::json& step, Body body) {
+    try {
+        body();
+        return true;
+    } catch (const nlohmann::json::exception& error) {
+        Record("scenarioError", {{"error", error.what()}, {"step", step}});
+    } catch (const StepError& error) {
+        Record("scenarioError", {{"error", error.what()}, {"step", step}});
+    }
+    return false;
+}
+
+bool Perform(const WebViewPtr& view, const nlohmann::json& step, const Action& next);
+
+// A repeat step under way.
+struct Repetition {
+    WebViewPtr view;
+    nlohmann::json step;
+    std::uint64_t times = 0;
+    std::uint64_t count = 0;  // repetitions performed
+    Action next;              // what follows the repeat
+};
+
+// Repetitions run in small batches, each batch from its own dispatched item: the host's message loop runs
+// between two batches, as between the runtime's callbacks, without a flood paying a trip through the loop for
+// every message. Anything queued meanwhile (a navigation's load) runs before the next repetition. Their own
+// lines are left out, so a flood costs a few lines, not several per message.
+constexpr int kRepetitionsPerBatch = 16;
+
+void Repeat(const std::shared_ptr<Repetition>& repetition) {
+    Repetition& state = *repetition;
+    const Action again = [repetition] { Repeat(repetition); };
+    bool failed = false;
+    for (int batch = 0; batch < kRepetitionsPerBatch && state.count < state.times; ++batch) {
+        bool done = true;
+        failed = !Attempt(state.step, [&] {
+            QuietLines quiet;
+            done = Perform(state.view, state.step, again);
+        });
+        if (failed) break;
+        ++state.count;
+        if (!done) return;  // the step resumes the repeat itself
+        if (HasQueuedActions()) break;
+    }
+    if (!failed && state.count < state.times) {
+        Enqueue(again);
+        return;
+    }
+    Record("repeated", {{"times", state.times}, {"count", state.count}});
+    Enqueue(state.next);
+}
 
 // Runs one step; returns false when the step itself schedules the next one.
 bool Perform(const WebViewPtr& view, const nlohmann::json& step, const Action& next) {
@@ -248,10 +370,21 @@ bool Perform(const WebViewPtr& view, const nlohmann::json& step, const Action& n
         const int count = step.value("count", 1);
         When([view, count] { return view->page.postedCount >= count; }, step.value("timeoutMs", 5000u), next);
         return false;
+    } else if (action == "repeat") {
+        const auto times = step.find("times");
+        const auto inner = step.find("step");
+        if (times == step.end() || !times->is_number_unsigned()) {
+            throw StepError("repeat needs times, a whole number of at least 0");
+        }
+        if (inner == step.end() || !inner->is_object()) throw StepError("repeat needs step, an object");
+        const auto repetition = std::make_shared<Repetition>(
+            Repetition{view, *inner, times->get<std::uint64_t>(), 0, next});
+        Enqueue([repetition] { Repeat(repetition); });
+        return false;
     } else if (action == "close") {
         PostMessageW(g_parent, WM_CLOSE, 0, 0);
     } else {
-        Record("scenarioError", {{"error", "unknown step"}, {"step", step}});
+        throw StepError("unknown step");
     }
     return true;
 }
@@ -262,11 +395,7 @@ void RunStep(const WebViewPtr& view, size_t index) {
     Action next = [view, index] { RunStep(view, index + 1); };
     Record("step", {{"index", index}, {"step", steps[index]}});
     bool done = true;
-    try {
-        done = Perform(view, steps[index], next);
-    } catch (const nlohmann::json::exception& error) {
-        Record("scenarioError", {{"error", error.what()}, {"step", steps[index]}});
-    }
+    Attempt(steps[index], [&] { done = Perform(view, steps[index], next); });
     if (done) Enqueue(std::move(next));
 }
 

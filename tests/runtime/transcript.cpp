@@ -8,6 +8,7 @@ namespace standin {
 namespace {
 
 std::atomic<DWORD> g_uiThread{0};
+std::atomic<int> g_quietDepth{0};
 
 class TranscriptFile {
 public:
@@ -22,8 +23,8 @@ public:
     void Append(const std::string& line) {
         Lock lock(lock_);
         DWORD written = 0;
+        // One WriteFile per line: readers on this machine see whole lines at once, without a flush.
         WriteFile(file_, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-        FlushFileBuffers(file_);
     }
 
 private:
@@ -34,6 +35,13 @@ private:
 TranscriptFile& File() {
     static TranscriptFile file;
     return file;
+}
+
+void Write(const std::string& call, nlohmann::json members) {
+    nlohmann::json line = nlohmann::json::object();
+    line["call"] = call;
+    for (auto& item : members.items()) line[item.key()] = item.value();
+    File().Append(line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
 }
 
 }  // namespace
@@ -50,11 +58,12 @@ std::wstring ExeFolder() {
 }
 
 void Record(const std::string& call, nlohmann::json members) {
-    nlohmann::json line = nlohmann::json::object();
-    line["call"] = call;
-    for (auto& item : members.items()) line[item.key()] = item.value();
-    File().Append(line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+    if (g_quietDepth == 0 || !OnUiThread()) Write(call, std::move(members));
 }
+
+QuietLines::QuietLines() { ++g_quietDepth; }
+
+QuietLines::~QuietLines() { --g_quietDepth; }
 
 void SetUiThread(DWORD threadId) { g_uiThread = threadId; }
 
@@ -65,12 +74,12 @@ bool OnUiThread() {
 
 HRESULT RecordHostCall(const std::string& call, nlohmann::json members) {
     if (OnUiThread()) {
-        Record(call, std::move(members));
+        Write(call, std::move(members));
         return S_OK;
     }
     members["thread"] = "other";
     members["hr"] = HresultText(RPC_E_WRONG_THREAD);
-    Record(call, std::move(members));
+    Write(call, std::move(members));
     return RPC_E_WRONG_THREAD;
 }
 

@@ -17,6 +17,16 @@ std::wstring ExeFolder();
 // Appends {"call": call, ...members} as one line; safe from any thread.
 void Record(const std::string& call, nlohmann::json members = nlohmann::json::object());
 
+// Made on the UI thread. While one lives, Record leaves out that thread's lines (a repeated step's events and
+// what the host read from their arguments: one line per repetition otherwise); host calls are still recorded.
+class QuietLines {
+public:
+    QuietLines();
+    ~QuietLines();
+    QuietLines(const QuietLines&) = delete;
+    QuietLines& operator=(const QuietLines&) = delete;
+};
+
 // Marks the thread that created the environment; host calls from other threads are recorded as such.
 void SetUiThread(DWORD threadId);
 bool OnUiThread();
