@@ -1,15 +1,20 @@
-// Checks the host's own WebView2 COM objects: the environment options object (defaults, copies, null
-// out-pointers, the interfaces it answers) and the generic event handler (forwarding, QueryInterface,
-// reference counting). Prints each failure and exits with 1 when there is any.
+// Checks the host's own COM objects: the environment options object (defaults, copies, null
+// out-pointers, the interfaces it answers), the generic event handler (forwarding, QueryInterface,
+// reference counting) and the stream over a mapped content file (reads, seeks, clones, and the view
+// outliving the cache). Prints each failure and exits with 1 when there is any.
 
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <wrl/client.h>
 
+#include "common/strings.h"
+#include "content/mapped_view_stream_win.h"
 #include "webview/environment_options_win.h"
 #include "webview/handler_win.h"
 
@@ -236,6 +241,98 @@ void CheckHandler() {
     Expect(completion->Invoke(E_ACCESSDENIED, nullptr) == E_ACCESSDENIED, "a completion handler passes the code");
 }
 
+// Reads up to `size` bytes; the result's status is the Read result.
+std::pair<HRESULT, std::string> ReadSome(IStream* stream, ULONG size) {
+    std::string bytes(size, '\0');
+    ULONG read = 12345;
+    const HRESULT hr = stream->Read(bytes.data(), size, &read);
+    bytes.resize(read <= size ? read : 0);
+    return {hr, bytes};
+}
+
+uint64_t Position(IStream* stream) {
+    ULARGE_INTEGER position{};
+    stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_CUR, &position);
+    return position.QuadPart;
+}
+
+HRESULT SeekTo(IStream* stream, int64_t move, DWORD origin, uint64_t* position = nullptr) {
+    LARGE_INTEGER distance{};
+    distance.QuadPart = move;
+    ULARGE_INTEGER reached{};
+    const HRESULT hr = stream->Seek(distance, origin, &reached);
+    if (position) *position = reached.QuadPart;
+    return hr;
+}
+
+void CheckMappedViewStream() {
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    const std::wstring path = std::wstring(folder) + L"qf_mapped_view_check.bin";
+    std::string data(1000, '\0');
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7 + 3);
+    {
+        const UniqueFileHandle file(
+            CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD written = 0;
+        WriteFile(file.get(), data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
+    }
+    bool noRoom = true;
+    std::shared_ptr<MappedFile> mapped = MapWholeFile(WideToUtf8(path), noRoom);
+    Expect(mapped && !noRoom && mapped->length == 1000, "the whole file is mapped");
+    if (!mapped) return;
+    ComPtr<IStream> stream = MakeMappedViewStream(mapped, 100, 200);
+    mapped.reset();  // as when the cache lets go while an answer is still read
+
+    STATSTG stat{};
+    Expect(stream->Stat(&stat, STATFLAG_NONAME) == S_OK && stat.type == STGTY_STREAM && stat.cbSize.QuadPart == 200,
+           "Stat reports a stream of the slice's length");
+    Expect(ReadSome(stream.Get(), 150) == std::make_pair(S_OK, data.substr(100, 150)), "a read inside the slice");
+    Expect(ReadSome(stream.Get(), 100) == std::make_pair(S_FALSE, data.substr(250, 50)),
+           "a read over the end gives what is left and S_FALSE");
+    Expect(ReadSome(stream.Get(), 10) == std::make_pair(S_FALSE, std::string()), "a read at the end gives nothing");
+    uint64_t position = 0;
+    Expect(SeekTo(stream.Get(), 10, STREAM_SEEK_SET, &position) == S_OK && position == 10 &&
+               ReadSome(stream.Get(), 5).second == data.substr(110, 5),
+           "seek from the start");
+    Expect(SeekTo(stream.Get(), -5, STREAM_SEEK_END, &position) == S_OK && position == 195, "seek from the end");
+    Expect(SeekTo(stream.Get(), -300, STREAM_SEEK_CUR) == STG_E_INVALIDFUNCTION && Position(stream.Get()) == 195,
+           "a seek before the start is refused and moves nothing");
+    Expect(SeekTo(stream.Get(), 500, STREAM_SEEK_SET) == S_OK &&
+               ReadSome(stream.Get(), 10) == std::make_pair(S_FALSE, std::string()),
+           "a seek past the end reads nothing");
+
+    SeekTo(stream.Get(), 20, STREAM_SEEK_SET);
+    ComPtr<IStream> clone;
+    Expect(stream->Clone(&clone) == S_OK && clone && Position(clone.Get()) == 20 &&
+               ReadSome(clone.Get(), 10).second == data.substr(120, 10) && Position(stream.Get()) == 20,
+           "a clone starts where the stream is and moves on its own");
+    ComPtr<IStream> target;
+    CreateStreamOnHGlobal(nullptr, TRUE, &target);
+    ULARGE_INTEGER copied{}, written{};
+    ULARGE_INTEGER all{};
+    all.QuadPart = 1000;
+    Expect(stream->CopyTo(target.Get(), all, &copied, &written) == S_OK && copied.QuadPart == 180 &&
+               written.QuadPart == 180 && Position(stream.Get()) == 200,
+           "CopyTo writes the rest of the slice");
+    SeekTo(target.Get(), 0, STREAM_SEEK_SET);
+    Expect(ReadSome(target.Get(), 500).second == data.substr(120, 180), "CopyTo writes the right bytes");
+
+    ULONG none = 7;
+    Expect(stream->Write("x", 1, &none) == STG_E_ACCESSDENIED && none == 0, "the stream cannot be written");
+    Expect(stream->SetSize(ULARGE_INTEGER{}) == STG_E_ACCESSDENIED, "the stream cannot be resized");
+    for (const IID& iid : {__uuidof(IStream), __uuidof(ISequentialStream), __uuidof(IAgileObject)}) {
+        ComPtr<IUnknown> part;
+        Expect(stream->QueryInterface(iid, reinterpret_cast<void**>(part.GetAddressOf())) == S_OK && part,
+               "the stream answers IStream, ISequentialStream and IAgileObject");
+    }
+
+    Expect(!DeleteFileW(path.c_str()), "while a stream reads the view, the file cannot be deleted");
+    stream.Reset();
+    clone.Reset();
+    Expect(DeleteFileW(path.c_str()) != FALSE, "once the last stream is gone, so are the view and the file handle");
+}
+
 }  // namespace
 
 int main() {
@@ -244,6 +341,7 @@ int main() {
     CheckOptionInterfaces();
     CheckOptionSchemes();
     CheckHandler();
+    CheckMappedViewStream();
     std::printf("%d checks, %d failed\n", g_checks, g_failures);
     return g_failures == 0 ? 0 : 1;
 }
