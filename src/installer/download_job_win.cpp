@@ -1,15 +1,15 @@
 #include "installer/download_job_win.h"
 
 #include <process.h>
-#include <urlmon.h>
 
 #include "installer/download_progress_win.h"
 
 namespace {
 
 bool Download(const DownloadJob& job) {
+    if (!job.downloadToFile) return false;
     DownloadProgress progress(job.progressBar);
-    return URLDownloadToFileW(nullptr, job.url.c_str(), job.destinationPath.c_str(), 0, &progress) == S_OK;
+    return job.downloadToFile(nullptr, job.url.c_str(), job.destinationPath.c_str(), 0, &progress) == S_OK;
 }
 
 }  // namespace

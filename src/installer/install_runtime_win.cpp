@@ -9,6 +9,7 @@
 #include "installer/bootstrapper_url_win.h"
 #include "installer/download_job_win.h"
 #include "installer/setup_window_win.h"
+#include "installer/system_library_win.h"
 
 #ifndef _WIN64
 static_assert(sizeof(STARTUPINFOW) == 68, "the 32-bit bootstrapper launch hands over a 68-byte STARTUPINFOW");
@@ -47,8 +48,11 @@ void InstallRuntime(HINSTANCE instance, const std::string& userDataFolder, const
     const std::wstring folder = Utf8ToWide(userDataFolder);
     const std::wstring caption = Utf8ToWide(manifest.title);
 
+    // Loaded for this frame, which outlives the progress bar that comctl32 runs.
+    const SystemLibrary commonControls(L"comctl32.dll");
+    const auto initCommonControls = commonControls.Find<decltype(InitCommonControlsEx)>("InitCommonControlsEx");
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS};
-    if (!InitCommonControlsEx(&controls)) {
+    if (!initCommonControls || !initCommonControls(&controls)) {
         ShowErrorBox(L"Failed to initialize common controls", caption);
         return;
     }
@@ -60,12 +64,16 @@ void InstallRuntime(HINSTANCE instance, const std::string& userDataFolder, const
         ShowErrorBox(L"Failed to register window class", caption);
         return;
     }
+    // Loaded for this frame, which waits for the download thread that runs urlmon's code.
+    const SystemLibrary urlMoniker(L"urlmon.dll");
+    const auto downloadToFile = urlMoniker.Find<decltype(URLDownloadToFileW)>("URLDownloadToFileW");
     HWND window = CreateSetupWindow(instance, Utf8ToWide(manifest.downloadingMessage));
     if (!window) {
         ShowErrorBox(L"Failed to create window", caption);
         return;
     }
-    DownloadJob job{BootstrapperUrl, folder + L"\\Webview2Setup.exe", window, CreateProgressBar(instance, window)};
+    DownloadJob job{BootstrapperUrl, folder + L"\\Webview2Setup.exe", window, CreateProgressBar(instance, window),
+                    downloadToFile};
 
     const UniqueKernelHandle thread(
         reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, DownloadThreadProc, &job, 0, nullptr)));

@@ -62,6 +62,28 @@ def pe_facts(path):
     return machine, subsystem, characteristics
 
 
+def pe_imports(path):
+    """Names of the DLLs in a PE file's import table, lower case."""
+    data = path.read_bytes()
+    offset = struct.unpack_from("<I", data, 0x3C)[0]
+    sections, _time, _symbols, _count, optional_size = struct.unpack_from("<HIIIH", data, offset + 6)
+    optional = offset + 24
+    directories = optional + (96 if struct.unpack_from("<H", data, optional)[0] == 0x10B else 112)
+    imports_rva = struct.unpack_from("<I", data, directories + 8)[0]
+    table = [struct.unpack_from("<IIII", data, optional + optional_size + 40 * i + 8) for i in range(sections)]
+
+    def file_offset(rva):
+        return next(raw + rva - start for size, start, _raw_size, raw in table if start <= rva < start + size)
+
+    names = []
+    descriptor = file_offset(imports_rva)
+    while (name_rva := struct.unpack_from("<I", data, descriptor + 12)[0]) != 0:
+        start = file_offset(name_rva)
+        names.append(data[start:data.index(b"\0", start)].decode("ascii").lower())
+        descriptor += 20
+    return names
+
+
 def test_the_zip_is_named_after_the_project_version(package):
     assert package.name == f"Quillframe-{version()}-win32.zip"
 
@@ -94,6 +116,14 @@ def test_the_exe_and_the_extension_are_32_bit(unpacked):
     assert (machine, subsystem, characteristics & DLL) == (I386, GUI, 0)
     machine, _subsystem, characteristics = pe_facts(unpacked / "ZU2DavErudoze.dll")
     assert (machine, characteristics & DLL) == (I386, DLL)
+
+
+def test_the_exe_does_not_import_what_only_the_runtime_installer_needs(unpacked):
+    # Imported, urlmon (with wininet and the rest it brings) and comctl32 would
+    # load at every start; the installer loads them when it runs.
+    imports = pe_imports(unpacked / "Quillframe.exe")
+    assert "kernel32.dll" in imports and "user32.dll" in imports, imports
+    assert "urlmon.dll" not in imports and "comctl32.dll" not in imports, imports
 
 
 def test_the_readme_says_what_to_add_and_how_the_app_folder_looks(unpacked):

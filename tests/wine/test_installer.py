@@ -312,3 +312,34 @@ def test_when_the_download_thread_cannot_start_the_window_closes_and_start_up_re
     assert outcome.bootstrapper == []
     assert outcome.boxes == [INSTALL_BOX, FAILED_BOX], outcome.describe()
     assert outcome.result.exit_code == 1
+
+
+# --- the installer's own system libraries missing ---------------------------------------------
+
+def _without(installer, dll):
+    """The app's environment with one system DLL disabled in Wine, so loading it fails."""
+    return {"WINEDLLOVERRIDES": f"{installer.app.session.env()['WINEDLLOVERRIDES']};{dll}="}
+
+
+def test_without_comctl32_the_app_still_starts_and_the_installer_reports_the_common_controls(installer):
+    outcome = installer.run("sized", env=_without(installer, "comctl32"))
+    common_controls = ("Failed to initialize common controls", TITLE, "error", ["OK"])
+    assert outcome.boxes == [INSTALL_BOX, common_controls, FAILED_BOX], outcome.describe()
+    # No progress window, hence no download.
+    assert not any(event["event"] == "window" for event in outcome.observed), outcome.describe()
+    assert outcome.requests == []
+    assert outcome.bootstrapper == []
+    assert outcome.result.exit_code == 1
+
+
+def test_without_urlmon_the_download_fails_and_start_up_reports_it(installer):
+    outcome = installer.run("sized", env=_without(installer, "urlmon"))
+    # The progress window came up as always, and the download thread closed it.
+    closes = outcome.hooked_events("close")
+    assert len(closes) == 1 and closes[0]["fromOtherThread"], outcome.describe()
+    _assert_window_shape(closes[0]["window"])
+    _assert_bar_shape(closes[0]["window"])
+    assert outcome.requests == []
+    assert outcome.bootstrapper == []
+    assert outcome.boxes == [INSTALL_BOX, FAILED_BOX], outcome.describe()
+    assert outcome.result.exit_code == 1
