@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "content/byte_range.h"
 #include "content/mime_types.h"
@@ -23,23 +24,23 @@ ResponsePlan PlanResponse(bool exists, const std::string& requestPath, uint32_t 
     std::vector<std::string> headers = {kNoStore, "Content-Type: " + GetMimeType(requestPath), "Accept-Ranges: bytes"};
     if (!rangeHeader) {
         headers.push_back("Content-Length: " + std::to_string(size));
-        return {200, "OK", headers, ResponseBody::WholeFile, 0, size};
+        return {200, "OK", std::move(headers), ResponseBody::WholeFile, 0, size};
     }
 
     const auto range = ParseByteRange(TrimWhiteSpace(*rangeHeader), size);
-    if (!range) return {416, "Range Not Satisfiable", headers, ResponseBody::None, 0, 0};
+    if (!range) return {416, "Range Not Satisfiable", std::move(headers), ResponseBody::None, 0, 0};
 
-    // A part is copied into the answer, and the web view reads any answer whole
-    // into this 32-bit process, so one answer carries at most kMaxPartialLength
-    // bytes and the page asks on for the rest. A range that is the whole of a
-    // smaller file is streamed from disk without a copy.
+    // The web view reads any answer whole into this 32-bit process, so one
+    // answer carries at most kMaxPartialLength bytes and the page asks on for
+    // the rest. A range that is the whole of a smaller file is streamed from
+    // disk rather than mapped.
     const uint32_t length = std::min(range->last - range->first + 1, kMaxPartialLength);
     const bool wholeFile = range->first == 0 && length == size;
     const uint32_t last = range->first + (length - 1);
     headers.push_back("Content-Range: bytes " + std::to_string(range->first) + "-" + std::to_string(last) + "/" +
                       std::to_string(size));
     headers.push_back("Content-Length: " + std::to_string(length));
-    return {206, "Partial Content", headers, wholeFile ? ResponseBody::WholeFile : ResponseBody::FileSlice,
+    return {206, "Partial Content", std::move(headers), wholeFile ? ResponseBody::WholeFile : ResponseBody::FileSlice,
             range->first, length};
 }
 

@@ -1,5 +1,7 @@
 #include "content/url_unescape.h"
 
+#include <algorithm>
+
 #include "common/utf8.h"
 
 namespace {
@@ -19,6 +21,10 @@ bool IsEscapeAt(const std::string& text, size_t i) {
 
 std::string UnescapeUrlPath(const std::string& path) {
     const std::string text = path.substr(0, path.find('\0'));
+    // Plain ASCII without escapes decodes to itself; most requests look so.
+    if (text.size() == path.size() && text.size() + 1 <= kUnescapeBufferUnits &&
+        std::all_of(text.begin(), text.end(), [](char c) { return c != '%' && static_cast<unsigned char>(c) < 0x80; }))
+        return text;
     std::u32string decoded;
     size_t i = 0;
     while (i < text.size()) {
