@@ -1,6 +1,8 @@
 #include "bench_host.h"
 
+#include "bridge/extension_host_win.h"
 #include "common/strings.h"
+#include "measure.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -43,6 +45,13 @@ int BenchHost::Serve(FakeRequestArgs& args, uint64_t& bodyBytes) {
 int BenchHost::Serve(FakeRequestArgs& args, std::string& body) {
     body.clear();
     return ServeInto(*app_, args, buffer_, [&](const char* bytes, ULONG read) { body.append(bytes, read); });
+}
+
+void LoadExampleExtension(ExtensionHost& record, const std::string& extensionFolder) {
+    record.exeFolder = extensionFolder;
+    record.contentFolder = "www\\";
+    g_extensionHost = &record;
+    if (!LoadExtensionLibrary()) Fail("the example extension did not initialise");
 }
 
 std::wstring ContentUri(const std::string& requestPath) { return Utf8ToWide(kVirtualOrigin + requestPath); }

@@ -38,6 +38,11 @@ private:
     std::vector<char> buffer_;
 };
 
+// Fills `record` as start-up does and loads the example extension from
+// extensionFolder (ending with a backslash) into it; fails the bench when the
+// library does not initialise.
+void LoadExampleExtension(ExtensionHost& record, const std::string& extensionFolder);
+
 // The URI of a file under the content root, as the page would ask for it.
 std::wstring ContentUri(const std::string& requestPath);
 

@@ -35,10 +35,7 @@ void CountRoundTrips(const std::string& figure, BenchHost& host, const std::stri
 
 void BenchBridge(const std::string& dataFolder, const std::string& extensionFolder) {
     ExtensionHost record;
-    record.exeFolder = extensionFolder;
-    record.contentFolder = "www\\";
-    g_extensionHost = &record;
-    if (!LoadExtensionLibrary()) Fail("the example extension did not initialise");
+    LoadExampleExtension(record, extensionFolder);
     BenchHost host(dataFolder, &record);
 
     ExtensionCopy floorExtension(extensionFolder, dataFolder);

@@ -64,10 +64,7 @@ void PrintGrowth(const std::string& figure, const std::string& unit, double earl
 // after the first 100: anything the host keeps per request shows as growth.
 void BenchFootprint(const std::string& dataFolder, const std::string& extensionFolder) {
     ExtensionHost record;
-    record.exeFolder = extensionFolder;
-    record.contentFolder = "www\\";
-    g_extensionHost = &record;
-    if (!LoadExtensionLibrary()) Fail("the example extension did not initialise");
+    LoadExampleExtension(record, extensionFolder);
     BenchHost host(dataFolder, &record);
 
     int done = 0;

@@ -3,15 +3,17 @@
 
 #include <atomic>
 
-// A heap COM object with one interface: an atomic reference count starting at 1,
-// QueryInterface for IUnknown and Interface only, and deletion at zero.
-template <class Derived, class Interface>
-class ComObject : public Interface {
+// A heap COM object: an atomic reference count starting at 1, deletion at zero,
+// and QueryInterface for IUnknown, Primary and each of Also... only. Also names
+// interfaces that Primary derives from, or marker interfaces without methods,
+// so one vtable pointer answers them all.
+template <class Derived, class Primary, class... Also>
+class ComObject : public Primary {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
         if (!object) return E_POINTER;
-        if (riid == __uuidof(IUnknown) || riid == __uuidof(Interface)) {
-            *object = static_cast<Interface*>(this);
+        if (riid == __uuidof(IUnknown) || riid == __uuidof(Primary) || ((riid == __uuidof(Also)) || ...)) {
+            *object = static_cast<Primary*>(this);
             AddRef();
             return S_OK;
         }

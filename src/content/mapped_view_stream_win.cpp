@@ -10,23 +10,14 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-class MappedViewStream final : public ComObject<MappedViewStream, IStream> {
+// Agile: the stream holds no thread-bound state, so the runtime may read it
+// off the UI thread without marshalling it back.
+class MappedViewStream final : public ComObject<MappedViewStream, IStream, ISequentialStream, IAgileObject> {
 public:
     MappedViewStream(std::shared_ptr<const MappedFile> file, const uint8_t* bytes, uint32_t length, uint64_t position)
         : file_(std::move(file)), bytes_(bytes), length_(length), position_(position) {}
     MappedViewStream(const MappedViewStream&) = delete;
     MappedViewStream& operator=(const MappedViewStream&) = delete;
-
-    // The stream holds no thread-bound state, so the runtime may read it off
-    // the UI thread without marshalling it back.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (object && (riid == __uuidof(ISequentialStream) || riid == __uuidof(IAgileObject))) {
-            *object = static_cast<IStream*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return ComObject::QueryInterface(riid, object);
-    }
 
     HRESULT STDMETHODCALLTYPE Read(void* buffer, ULONG size, ULONG* read) override {
         if (!buffer) return STG_E_INVALIDPOINTER;

@@ -2,44 +2,18 @@
 
 // Reference counting and QueryInterface shared by every object the stand-in runtime hands out.
 
-#include <atomic>
 #include <optional>
 #include <string>
 #include <utility>
 
 #include <wrl/client.h>
 
+#include "common/com_object_win.h"
 #include "webview/webview2_win.h"
 
 namespace standin {
 
-// Derived implements Primary (and through it each of Bases...); all share one vtable pointer.
-template <class Derived, class Primary, class... Bases>
-class ComObject : public Primary {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
-        if (riid == __uuidof(IUnknown) || riid == __uuidof(Primary) || ((riid == __uuidof(Bases)) || ...)) {
-            *object = static_cast<Primary*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) delete static_cast<Derived*>(this);
-        return left;
-    }
-
-protected:
-    ComObject() = default;
-
-private:
-    std::atomic<ULONG> refs_{1};
-};
+using ::ComObject;
 
 template <class T>
 HRESULT ReturnValue(T value, T* out) {
