@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/manifest.h"
+#include "common/manifest.h"
 #include "counting_web_view.h"
 #include "fake_resource.h"
 #include "webview/app_webview_win.h"

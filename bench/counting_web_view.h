@@ -2,7 +2,7 @@
 #include <cstdint>
 
 #include "fake_com.h"
-#include "webview/webview2_win.h"
+#include "loader/webview2_win.h"
 
 // A web view whose only working method is PostWebMessageAsJson, which counts
 // the messages posted to the page and their length. Nothing else is called by

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "fake_com.h"
-#include "webview/webview2_win.h"
+#include "loader/webview2_win.h"
 
 // The request side of a WebResourceRequested event, as small as ServeWebResource
 // needs it: a URI and at most one header, Range.

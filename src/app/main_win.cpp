@@ -7,14 +7,14 @@
 #include "app/file_reading_win.h"
 #include "app/icon_win.h"
 #include "app/main_window_win.h"
-#include "app/manifest.h"
-#include "app/message_box_win.h"
+#include "common/manifest.h"
+#include "common/message_box_win.h"
 #include "app/startup_paths_win.h"
 #include "bridge/extension_host_win.h"
 #include "common/strings.h"
 #include "installer/install_runtime_win.h"
 #include "webview/app_webview_win.h"
-#include "webview/webview2_loader_win.h"
+#include "loader/webview2_loader_win.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "app/main_window_win.h"
 
-#include "app/dpi_win.h"
+#include "common/dpi_win.h"
 #include "app/window_frame_win.h"
 #include "bridge/extension_host_win.h"
 #include "common/strings.h"

@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "app/manifest.h"
+#include "common/manifest.h"
 
 // Registers the "Quillframe" window class; false when Windows refuses.
 bool RegisterMainWindowClass(HINSTANCE instance, const AppManifest& manifest);

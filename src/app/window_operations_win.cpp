@@ -1,4 +1,4 @@
-#include "app/dpi_win.h"
+#include "common/dpi_win.h"
 #include "app/window_frame_win.h"
 #include "webview/app_webview_win.h"
 

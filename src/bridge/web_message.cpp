@@ -3,7 +3,7 @@
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
-#include "app/json_readers.h"
+#include "common/json_readers.h"
 
 PageRequest ParseWebMessage(const std::string& text) {
     // Malformed text is turned away by a pass that builds nothing. A parse that

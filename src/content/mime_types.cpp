@@ -4,6 +4,7 @@ const std::map<std::string, std::string> MimeTypeTable = {
     {".html", "text/html; charset=utf-8"},
     {".htm", "text/html; charset=utf-8"},
     {".js", "application/javascript; charset=utf-8"},
+    {".mjs", "application/javascript; charset=utf-8"},
     {".ts", "application/typescript; charset=utf-8"},
     {".css", "text/css; charset=utf-8"},
     {".json", "application/json; charset=utf-8"},

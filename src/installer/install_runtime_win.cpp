@@ -3,13 +3,13 @@
 #include <commctrl.h>
 #include <process.h>
 
-#include "app/message_box_win.h"
+#include "common/message_box_win.h"
 #include "common/strings.h"
 #include "common/unique_handle_win.h"
 #include "installer/bootstrapper_url_win.h"
 #include "installer/download_job_win.h"
 #include "installer/setup_window_win.h"
-#include "installer/system_library_win.h"
+#include "common/library_win.h"
 
 #ifndef _WIN64
 static_assert(sizeof(STARTUPINFOW) == 68, "the 32-bit bootstrapper launch hands over a 68-byte STARTUPINFOW");

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/manifest.h"
+#include "common/manifest.h"
 
 // Downloads the WebView2 bootstrapper into the user data folder under a progress
 // window and runs it, blocking until it has exited. Whether the runtime is there

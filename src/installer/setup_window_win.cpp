@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "app/dpi_win.h"
+#include "common/dpi_win.h"
 
 namespace {
 

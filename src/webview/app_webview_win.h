@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 
-#include "app/manifest.h"
+#include "common/manifest.h"
 #include "content/mapped_file_win.h"
-#include "webview/webview2_win.h"
+#include "loader/webview2_win.h"
 
 struct ExtensionHost;
 

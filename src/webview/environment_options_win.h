@@ -2,7 +2,7 @@
 
 #include <wrl/client.h>
 
-#include "webview/webview2_win.h"
+#include "loader/webview2_win.h"
 
 // The browser version the host is built against: the runtime refuses older browsers.
 extern const wchar_t kTargetCompatibleBrowserVersion[];

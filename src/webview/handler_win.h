@@ -8,7 +8,7 @@
 #include "common/adopt_win.h"
 #include "common/com_object_win.h"
 
-#include "webview/webview2_win.h"
+#include "loader/webview2_win.h"
 
 // The WebView2 handler objects differ only in their interface and in what Invoke does, so this one COM
 // object type serves them all: Interface names the event, the callable is the body of Invoke.

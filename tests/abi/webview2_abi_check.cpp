@@ -7,7 +7,7 @@
 #include <cstring>
 #include <type_traits>
 
-#include "webview/webview2_win.h"
+#include "loader/webview2_win.h"
 
 namespace {
 

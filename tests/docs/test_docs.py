@@ -48,7 +48,7 @@ def table_rows(lines):
 
 def manifest_reads():
     """{key path: (type, fallback)} of every key that ParseManifest reads."""
-    source = read("src/app/manifest.cpp")
+    source = read("src/common/manifest.cpp")
     constants = {name: cpp_string_value(value) for name, value in
                  re.findall(r"const char (\w+)\[\] =\s*((?:%s\s*)+);" % CPP_STRING, source)}
     sections = dict(re.findall(r'const nlohmann::json& (\w+) = Section\(document, "([^"]+)"\);', source))

@@ -5,7 +5,7 @@
 #include <exception>
 #include <string>
 
-#include "app/manifest.h"
+#include "common/manifest.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

@@ -7,7 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "webview/webview2_win.h"
+#include "loader/webview2_win.h"
 
 namespace standin {
 

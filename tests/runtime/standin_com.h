@@ -9,7 +9,7 @@
 #include <wrl/client.h>
 
 #include "common/com_object_win.h"
-#include "webview/webview2_win.h"
+#include "loader/webview2_win.h"
 
 namespace standin {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "webview/webview2_win.h"
+#include "loader/webview2_win.h"
 
 namespace standin {
 

@@ -1,4 +1,4 @@
-#include "app/dpi.h"
+#include "common/dpi.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/json_readers.h"
+#include "common/json_readers.h"
 
 #include <gtest/gtest.h>
 

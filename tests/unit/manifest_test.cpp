@@ -1,4 +1,4 @@
-#include "app/manifest.h"
+#include "common/manifest.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/message_box_win.h"
+#include "common/message_box_win.h"
 
 #include <windows.h>
 

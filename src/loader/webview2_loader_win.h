@@ -3,7 +3,7 @@
 #include <string>
 
 #include "common/unique_handle_win.h"
-#include "webview/webview2_win.h"
+#include "loader/webview2_win.h"
 
 // The two loader functions the host uses, bound from the WebView2Loader.dll that
 // sits beside the executable. Loading by full path keeps a planted copy in the

@@ -1,8 +1,8 @@
-#include "app/dpi_win.h"
+#include "common/dpi_win.h"
 
 #include <windows.h>
 
-#include "app/dpi.h"
+#include "common/dpi.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "app/manifest.h"
+#include "common/manifest.h"
 
 #include <stdexcept>
 
-#include "app/json_readers.h"
+#include "common/json_readers.h"
 
 namespace {
 

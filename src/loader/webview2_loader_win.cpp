@@ -1,4 +1,4 @@
-#include "webview/webview2_loader_win.h"
+#include "loader/webview2_loader_win.h"
 
 #include "common/paths.h"
 #include "common/strings.h"
