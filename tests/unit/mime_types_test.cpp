@@ -67,8 +67,8 @@ std::string Upper(std::string text) {
     return text;
 }
 
-TEST(MimeTypes, TableHoldsExactlyTheFiftyPairs) {
-    EXPECT_EQ(MimeTypeTable.size(), 50u);
+TEST(MimeTypes, TableHoldsExactlyTheExpectedPairs) {
+    EXPECT_EQ(MimeTypeTable.size(), kExpected.size());
     for (const auto& [extension, type] : kExpected) {
         const auto found = MimeTypeTable.find(extension);
         ASSERT_NE(found, MimeTypeTable.end()) << extension;
