@@ -1,0 +1,107 @@
+#include "launch.h"
+
+#include <cstdlib>
+
+namespace preview {
+
+std::vector<std::string> SplitCommandLine(const std::string& text) {
+    std::vector<std::string> arguments;
+    std::string current;
+    bool inArgument = false, quoted = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\\') {
+            size_t slashes = 0;
+            while (i < text.size() && text[i] == '\\') ++slashes, ++i;
+            if (i < text.size() && text[i] == '"') {
+                current.append(slashes / 2, '\\');
+                if (slashes % 2) current.push_back('"');
+                else quoted = !quoted;
+            } else {
+                current.append(slashes, '\\');
+                --i;
+            }
+            inArgument = true;
+        } else if (c == '"') {
+            quoted = !quoted;
+            inArgument = true;
+        } else if ((c == ' ' || c == '\t') && !quoted) {
+            if (inArgument) arguments.push_back(std::move(current));
+            current.clear();
+            inArgument = false;
+        } else {
+            current.push_back(c);
+            inArgument = true;
+        }
+    }
+    if (inArgument) arguments.push_back(std::move(current));
+    return arguments;
+}
+
+std::string QuoteArgument(const std::string& argument) {
+    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
+    std::string quoted = "\"";
+    size_t slashes = 0;
+    for (char c : argument) {
+        if (c == '\\') {
+            ++slashes;
+            continue;
+        }
+        quoted.append(c == '"' ? slashes * 2 + 1 : slashes, '\\');
+        slashes = 0;
+        quoted.push_back(c);
+    }
+    quoted.append(slashes * 2, '\\');
+    return quoted + "\"";
+}
+
+std::optional<int> ExplicitDebuggingPort(const std::vector<std::string>& arguments) {
+    static const std::string kPrefix = "--remote-debugging-port=";
+    std::optional<int> port;
+    for (const std::string& argument : arguments) {
+        if (argument.rfind(kPrefix, 0) != 0) continue;
+        const int value = std::atoi(argument.c_str() + kPrefix.size());
+        port = value > 0 && value < 65536 ? std::optional<int>(value) : std::nullopt;
+    }
+    return port;
+}
+
+std::vector<std::string> ChromiumArguments(const LaunchSettings& settings) {
+    std::vector<std::string> arguments{
+        settings.chromium, "--no-sandbox", "--test-type", "--remote-debugging-port=0",
+        "--user-data-dir=" + settings.userDataDir, "--no-first-run", "--no-default-browser-check",
+        // A machine without network would otherwise see a steady stream of refused connections.
+        "--disable-background-networking", "--disable-component-update", "--disable-sync", "--disable-quic",
+        // An app window has no tabs or address bar; it starts off-screen until it is placed in the host.
+        "--app=data:text/html,<title></title>", "--class=" + settings.windowClass,
+        "--window-position=-20000,-20000",
+        "--window-size=" + std::to_string(settings.width) + "," + std::to_string(settings.height)};
+    if (!settings.language.empty()) arguments.push_back("--lang=" + settings.language);
+    arguments.insert(arguments.end(), settings.extraArguments.begin(), settings.extraArguments.end());
+    return arguments;
+}
+
+std::string WatchdogCommandLine(int hostPid, const std::string& logFile,
+                                const std::vector<std::string>& chromiumArguments) {
+    // setsid makes Chromium the leader of a new process group, so the group ends with all its helpers.
+    static const char kScript[] =
+        "host=$1; log=$2; shift 2; setsid \"$@\" </dev/null >>\"$log\" 2>&1 & browser=$!; "
+        "while kill -0 $host 2>/dev/null && kill -0 $browser 2>/dev/null; do sleep 0.25; done; "
+        "kill -TERM -$browser 2>/dev/null; "
+        "for i in 1 2 3 4 5 6 7 8 9 10 11 12; do kill -0 -$browser 2>/dev/null || exit 0; sleep 0.25; done; "
+        "kill -KILL -$browser 2>/dev/null";
+    std::string line = "Z:\\bin\\sh -c " + QuoteArgument(kScript) + " qf-preview-watchdog " + std::to_string(hostPid) + " " +
+                       QuoteArgument(logFile);
+    for (const std::string& argument : chromiumArguments) line += " " + QuoteArgument(argument);
+    return line;
+}
+
+std::optional<int> PidFromStat(const std::string& stat) {
+    int pid = 0;
+    size_t i = 0;
+    for (; i < stat.size() && stat[i] >= '0' && stat[i] <= '9'; ++i) pid = pid * 10 + (stat[i] - '0');
+    if (i == 0 || i >= stat.size() || stat[i] != ' ' || pid <= 0) return std::nullopt;
+    return pid;
+}
+
+}  // namespace preview

@@ -1,0 +1,264 @@
+#include "page_win.h"
+
+#include <algorithm>
+
+#include "common/strings.h"
+#include "unix_win.h"
+
+namespace preview {
+
+namespace {
+
+// A 206 body is cut to this many bytes (the browser asks for the rest); whole answers may be larger,
+// up to what one DevTools message carries safely once in base64.
+constexpr uint64_t kPartialLimit = 8u << 20;
+constexpr uint64_t kWholeLimit = 48u << 20;
+
+std::string ReadStream(IStream* stream, uint64_t limit) {
+    std::string bytes;
+    if (!stream) return bytes;
+    char buffer[1 << 16];
+    ULONG read = 0;
+    while (bytes.size() < limit && SUCCEEDED(stream->Read(buffer, sizeof(buffer), &read)) && read > 0)
+        bytes.append(buffer, read);
+    if (bytes.size() > limit) bytes.resize(limit + 1);
+    return bytes;
+}
+
+// A member of an object, or null: a const json's operator[] must not be asked for a missing key.
+const nlohmann::json& Field(const nlohmann::json& object, const char* key) {
+    static const nlohmann::json kNull;
+    if (!object.is_object()) return kNull;
+    const auto found = object.find(key);
+    return found == object.end() ? kNull : *found;
+}
+
+std::string Text(const nlohmann::json& object, const char* key) {
+    const nlohmann::json& value = Field(object, key);
+    return value.is_string() ? value.get<std::string>() : std::string();
+}
+
+}  // namespace
+
+HRESULT Settings::put_IsScriptEnabled(BOOL value) {
+    script_ = value != FALSE;
+    scriptEnabled_(script_);
+    return S_OK;
+}
+
+WebView::WebView(std::shared_ptr<Browser> browser, ICoreWebView2Environment* environment, std::string targetId,
+                 std::string sessionId)
+    : browser_(std::move(browser)),
+      environment_(environment),
+      targetId_(std::move(targetId)),
+      sessionId_(std::move(sessionId)),
+      settings_(Make<Settings>([this](bool enabled) {
+          Send("Emulation.setScriptExecutionDisabled", nlohmann::json{{"value", !enabled}});
+      })) {}
+
+bool WebView::Start() {
+    browser_->Listen([this](const CdpMessage& event) { OnEvent(event); });
+    Send("Runtime.addBinding", {{"name", std::string(kBindingName)}});
+    Send("Page.addScriptToEvaluateOnNewDocument", {{"source", ShimScript()}, {"runImmediately", true}});
+    Send("Page.enable", nullptr);
+    Send("Runtime.enable", nullptr);
+    EnableFetch();
+    browser_->Cdp().Send("Target.setDiscoverTargets", {{"discover", true}});
+    const auto ready = browser_->Cdp().Call("Runtime.evaluate", {{"expression", "1"}}, sessionId_);
+    return ready && ready->error.empty();
+}
+
+void WebView::Detach() { browser_->Listen(nullptr); }
+
+void WebView::Send(const std::string& method, const nlohmann::json& params) {
+    browser_->Cdp().Send(method, params, sessionId_);
+}
+
+void WebView::EnableFetch() {
+    // Every document request pauses, so that NavigationStarting can cancel it; of the rest only those the
+    // host's filters name.
+    nlohmann::json patterns = nlohmann::json::array();
+    patterns.push_back({{"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Request"}});
+    for (const auto& filter : filters_)
+        patterns.push_back({{"urlPattern", FetchUrlPattern(filter.first)}, {"requestStage", "Request"}});
+    Send("Fetch.enable", {{"patterns", patterns}});
+}
+
+HRESULT WebView::get_Settings(ICoreWebView2Settings** settings) {
+    if (!settings) return E_POINTER;
+    return settings_.CopyTo(settings);
+}
+
+HRESULT WebView::get_Environment(ICoreWebView2Environment** environment) {
+    if (!environment) return E_POINTER;
+    return environment_.CopyTo(environment);
+}
+
+HRESULT WebView::Navigate(LPCWSTR uri) {
+    if (!uri) return E_INVALIDARG;
+    Send("Page.navigate", {{"url", WideToUtf8(uri)}});
+    return S_OK;
+}
+
+HRESULT WebView::Reload() {
+    Send("Page.reload", nullptr);
+    return S_OK;
+}
+
+HRESULT WebView::PostWebMessageAsJson(LPCWSTR json) {
+    const nlohmann::json parsed = nlohmann::json::parse(json ? WideToUtf8(json) : std::string(), nullptr, false);
+    if (parsed.is_discarded()) return E_INVALIDARG;
+    if (!topContext_ || !settings_->WebMessagesEnabled()) return S_OK;
+    Send("Runtime.evaluate", {{"expression", DeliverMessageExpression(parsed.dump())}, {"contextId", *topContext_}});
+    return S_OK;
+}
+
+HRESULT WebView::PostWebMessageAsString(LPCWSTR text) {
+    return PostWebMessageAsJson(Utf8ToWide(nlohmann::json(text ? WideToUtf8(text) : std::string()).dump()).c_str());
+}
+
+HRESULT WebView::AddWebResourceRequestedFilter(LPCWSTR uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT context) {
+    if (!uri) return E_INVALIDARG;
+    filters_.emplace_back(WideToUtf8(uri), context);
+    EnableFetch();
+    return S_OK;
+}
+
+HRESULT WebView::RemoveWebResourceRequestedFilter(LPCWSTR uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT context) {
+    if (!uri) return E_INVALIDARG;
+    const auto filter = std::find(filters_.begin(), filters_.end(), std::make_pair(WideToUtf8(uri), context));
+    if (filter == filters_.end()) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+    filters_.erase(filter);
+    EnableFetch();
+    return S_OK;
+}
+
+void WebView::OnEvent(const CdpMessage& event) {
+    if (!event.sessionId.empty() && event.sessionId != sessionId_) return;
+    const nlohmann::json& params = event.params;
+    if (event.method == "Fetch.requestPaused") {
+        OnRequestPaused(params);
+    } else if (event.method == "Runtime.bindingCalled") {
+        OnBindingCalled(params);
+    } else if (event.method == "Runtime.executionContextCreated") {
+        const nlohmann::json& context = Field(params, "context");
+        const nlohmann::json& aux = Field(context, "auxData");
+        if (Field(aux, "isDefault") == true && Text(aux, "frameId") == targetId_)
+            topContext_ = Field(context, "id").is_number_integer() ? Field(context, "id").get<int>() : 0;
+    } else if (event.method == "Runtime.executionContextsCleared") {
+        topContext_.reset();
+    } else if (event.method == "Page.domContentEventFired" && navigationId_ > 0) {
+        // Not for the start-up document of the app window, which the host never asked for.
+        domContentLoaded_.Raise(this, Make<DomContentLoadedArgs>(navigationId_).Get());
+    } else if (event.method == "Page.frameNavigated" && Field(Field(params, "frame"), "parentId").is_null()) {
+        source_ = Text(Field(params, "frame"), "url");
+    } else if (event.method == "Page.windowOpen") {
+        OnNewWindow(Text(params, "url"), std::nullopt);
+    } else if (event.method == "Target.targetCreated") {
+        const nlohmann::json& info = Field(params, "targetInfo");
+        if (Text(info, "openerId") == targetId_ && Text(info, "type") == "page")
+            OnNewWindow(std::nullopt, Text(info, "targetId"));
+    }
+}
+
+void WebView::OnRequestPaused(const nlohmann::json& params) {
+    const std::string requestId = Text(params, "requestId");
+    const nlohmann::json& request = Field(params, "request");
+    const bool document = Text(params, "resourceType") == "Document";
+    if (document && Text(params, "frameId") == targetId_ && CancelNavigation(requestId, request))
+        return;
+    if (!Serve(requestId, params)) Send("Fetch.continueRequest", {{"requestId", requestId}});
+}
+
+bool WebView::CancelNavigation(const std::string& requestId, const nlohmann::json& request) {
+    auto args = Make<NavigationStartingArgs>(Text(request, "url"),
+                                             HeadersFromObject(Field(request, "headers")), ++navigationId_);
+    navigationStarting_.Raise(this, args.Get());
+    if (!args->Cancelled()) return false;
+    // The document request fails as aborted: the page shown stays.
+    Send("Fetch.failRequest", {{"requestId", requestId}, {"errorReason", "Aborted"}});
+    return true;
+}
+
+bool WebView::Serve(const std::string& requestId, const nlohmann::json& params) {
+    const nlohmann::json& request = Field(params, "request");
+    std::string url = Text(request, "url");
+    if (auto fragment = request.find("urlFragment"); fragment != request.end() && fragment->is_string())
+        url += fragment->get<std::string>();
+    const int context = ResourceContextOf(Text(params, "resourceType"));
+    const bool filtered = std::any_of(filters_.begin(), filters_.end(), [&](const auto& filter) {
+        return (filter.second == COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL || filter.second == context) &&
+               MatchesFilter(filter.first, url);
+    });
+    if (!filtered || webResourceRequested_.Empty()) return false;
+    auto args = Make<WebResourceRequestedArgs>(
+        Make<Request>(url, Text(request, "method"), HeadersFromObject(Field(request, "headers"))),
+        static_cast<COREWEBVIEW2_WEB_RESOURCE_CONTEXT>(context));
+    webResourceRequested_.Raise(this, args.Get());
+    if (!args->Answer()) return false;
+    Fulfill(requestId, *args->Answer());
+    return true;
+}
+
+void WebView::Fulfill(const std::string& requestId, const Response& response) {
+    Answer answer{response.Status(), response.Headers(), 0};
+    std::string body = ReadStream(response.Content(), answer.status == 206 ? kPartialLimit : kWholeLimit);
+    if (answer.status != 206 && body.size() > kWholeLimit) {
+        Log("an answer of more than " + std::to_string(kWholeLimit >> 20) + " MiB cannot be handed on: " + requestId);
+        Send("Fetch.failRequest", {{"requestId", requestId}, {"errorReason", "Failed"}});
+        return;
+    }
+    answer.bodyLength = body.size();
+    answer = CapPartialAnswer(std::move(answer), kPartialLimit);
+    body.resize(answer.bodyLength);
+    nlohmann::json params{{"requestId", requestId},
+                          {"responseCode", answer.status},
+                          {"responseHeaders", FetchHeaderEntries(answer.headers)},
+                          {"body", Base64Encode(body)}};
+    if (!response.Reason().empty()) params["responsePhrase"] = response.Reason();
+    Send("Fetch.fulfillRequest", params);
+}
+
+void WebView::OnBindingCalled(const nlohmann::json& params) {
+    // Only the top document's own world speaks for the page; frames and extensions' worlds do not.
+    if (Text(params, "name") != kBindingName || !topContext_ ||
+        Field(params, "executionContextId") != *topContext_)
+        return;
+    if (auto notice = ParsePageNotice(Text(params, "payload"))) OnPageNotice(*notice);
+}
+
+void WebView::OnPageNotice(const PageNotice& notice) {
+    switch (notice.kind) {
+    case PageNotice::Kind::Message:
+        if (settings_->WebMessagesEnabled())
+            webMessageReceived_.Raise(this, Make<WebMessageArgs>(notice.source, notice.json).Get());
+        break;
+    case PageNotice::Kind::Title:
+        title_ = notice.title;
+        titleChanged_.Raise(this, static_cast<IUnknown*>(nullptr));
+        break;
+    case PageNotice::Kind::Fullscreen:
+        fullscreen_ = notice.fullscreen;
+        fullscreenChanged_.Raise(this, static_cast<IUnknown*>(nullptr));
+        break;
+    case PageNotice::Kind::Close:
+        closeRequested_.Raise(this, static_cast<IUnknown*>(nullptr));
+        break;
+    }
+}
+
+void WebView::OnNewWindow(std::optional<std::string> url, std::optional<std::string> targetId) {
+    // Page.windowOpen names the URL, Target.targetCreated the new window; either may come first.
+    if (url) openedUrls_.push_back(*url);
+    if (targetId) openedTargets_.push_back(*targetId);
+    while (!openedUrls_.empty() && !openedTargets_.empty()) {
+        auto args = Make<NewWindowArgs>(openedUrls_.front());
+        const std::string target = openedTargets_.front();
+        openedUrls_.pop_front();
+        openedTargets_.pop_front();
+        newWindowRequested_.Raise(this, args.Get());
+        if (args->Handled()) browser_->Cdp().Send("Target.closeTarget", {{"targetId", target}});
+    }
+}
+
+}  // namespace preview

@@ -1,0 +1,133 @@
+#include "resources.h"
+
+#include <cctype>
+#include <cstdio>
+#include <map>
+
+namespace preview {
+
+bool MatchesFilter(const std::string& pattern, const std::string& uri) {
+    // Greedy matching with one back-track point: linear for the patterns hosts use.
+    size_t p = 0, u = 0, star = std::string::npos, resume = 0;
+    while (u < uri.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            resume = u;
+        } else if (p < pattern.size() && pattern[p] == uri[u]) {
+            ++p;
+            ++u;
+        } else if (star != std::string::npos) {
+            p = star + 1;
+            u = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
+}
+
+std::string FetchUrlPattern(const std::string& filter) {
+    std::string pattern;
+    for (char c : filter) {
+        if (c == '?' || c == '\\') pattern.push_back('\\');
+        pattern.push_back(c);
+    }
+    return pattern;
+}
+
+int ResourceContextOf(const std::string& resourceType) {
+    static const std::map<std::string, int> contexts{
+        {"Document", 1},    {"Stylesheet", 2}, {"Image", 3},         {"Media", 4},     {"Font", 5},
+        {"Script", 6},      {"XHR", 7},        {"Fetch", 8},         {"TextTrack", 9}, {"EventSource", 10},
+        {"WebSocket", 11},  {"Manifest", 12},  {"SignedExchange", 13}, {"Ping", 14},
+        {"CSPViolationReport", 15}};
+    const auto found = contexts.find(resourceType);
+    return found == contexts.end() ? 16 : found->second;
+}
+
+namespace {
+
+std::string Trim(const std::string& text) {
+    size_t first = 0, last = text.size();
+    while (first < last && (text[first] == ' ' || text[first] == '\t')) ++first;
+    while (last > first && (text[last - 1] == ' ' || text[last - 1] == '\t' || text[last - 1] == '\r')) --last;
+    return text.substr(first, last - first);
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+HeaderList ParseHeaderBlock(const std::string& block) {
+    HeaderList headers;
+    size_t start = 0;
+    while (start < block.size()) {
+        size_t end = block.find('\n', start);
+        if (end == std::string::npos) end = block.size();
+        const std::string line = block.substr(start, end - start);
+        const size_t colon = line.find(':');
+        if (colon != std::string::npos && colon > 0) headers.emplace_back(Trim(line.substr(0, colon)), Trim(line.substr(colon + 1)));
+        start = end + 1;
+    }
+    return headers;
+}
+
+HeaderList HeadersFromObject(const nlohmann::json& headers) {
+    HeaderList list;
+    if (!headers.is_object()) return list;
+    for (const auto& [name, value] : headers.items()) {
+        if (value.is_string()) list.emplace_back(name, value.get<std::string>());
+    }
+    return list;
+}
+
+nlohmann::json FetchHeaderEntries(const HeaderList& headers) {
+    nlohmann::json entries = nlohmann::json::array();
+    for (const auto& [name, value] : headers) entries.push_back({{"name", name}, {"value", value}});
+    return entries;
+}
+
+Answer CapPartialAnswer(Answer answer, uint64_t limit) {
+    if (answer.status != 206 || answer.bodyLength <= limit) return answer;
+    for (auto& [name, value] : answer.headers) {
+        unsigned long long first = 0, last = 0, total = 0;
+        if (SameName(name, "Content-Range") &&
+            std::sscanf(value.c_str(), "bytes %llu-%llu/%llu", &first, &last, &total) == 3) {
+            value = "bytes " + std::to_string(first) + "-" + std::to_string(first + limit - 1) + "/" +
+                    std::to_string(total);
+        } else if (SameName(name, "Content-Length")) {
+            value = std::to_string(limit);
+        }
+    }
+    answer.bodyLength = limit;
+    return answer;
+}
+
+std::string Base64Encode(const std::string& bytes) {
+    static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    text.reserve((bytes.size() + 2) / 3 * 4);
+    size_t i = 0;
+    for (; i + 2 < bytes.size(); i += 3) {
+        const uint32_t n = (uint8_t(bytes[i]) << 16) | (uint8_t(bytes[i + 1]) << 8) | uint8_t(bytes[i + 2]);
+        text += {kDigits[n >> 18], kDigits[(n >> 12) & 63], kDigits[(n >> 6) & 63], kDigits[n & 63]};
+    }
+    if (i + 1 == bytes.size()) {
+        const uint32_t n = uint8_t(bytes[i]) << 16;
+        text += {kDigits[n >> 18], kDigits[(n >> 12) & 63], '=', '='};
+    } else if (i + 2 == bytes.size()) {
+        const uint32_t n = (uint8_t(bytes[i]) << 16) | (uint8_t(bytes[i + 1]) << 8);
+        text += {kDigits[n >> 18], kDigits[(n >> 12) & 63], kDigits[(n >> 6) & 63], '='};
+    }
+    return text;
+}
+
+}  // namespace preview

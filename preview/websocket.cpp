@@ -1,0 +1,80 @@
+#include "websocket.h"
+
+#include <utility>
+
+namespace preview {
+
+std::string WebSocketUpgradeRequest(const std::string& hostAndPort, const std::string& path) {
+    // The key only proves to a proxy that the client speaks WebSocket; loopback has none.
+    return "GET " + path + " HTTP/1.1\r\nHost: " + hostAndPort +
+           "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+           "Sec-WebSocket-Key: cXVpbGxmcmFtZS1wcmV2aWV3\r\nSec-WebSocket-Version: 13\r\n\r\n";
+}
+
+size_t ResponseHeadLength(const std::string& received) {
+    const size_t end = received.find("\r\n\r\n");
+    return end == std::string::npos ? 0 : end + 4;
+}
+
+bool IsUpgradeAccepted(const std::string& head) {
+    return head.rfind("HTTP/1.1 101", 0) == 0;
+}
+
+namespace {
+
+std::string Frame(uint8_t opcode, const std::string& payload) {
+    std::string frame;
+    frame.push_back(static_cast<char>(0x80 | opcode));
+    const uint64_t length = payload.size();
+    if (length < 126) {
+        frame.push_back(static_cast<char>(0x80 | length));
+    } else if (length <= 0xFFFF) {
+        frame.push_back(static_cast<char>(0x80 | 126));
+        for (int shift = 8; shift >= 0; shift -= 8) frame.push_back(static_cast<char>((length >> shift) & 0xFF));
+    } else {
+        frame.push_back(static_cast<char>(0x80 | 127));
+        for (int shift = 56; shift >= 0; shift -= 8) frame.push_back(static_cast<char>((length >> shift) & 0xFF));
+    }
+    frame.append(4, '\0');
+    frame += payload;
+    return frame;
+}
+
+}  // namespace
+
+std::string EncodeTextFrame(const std::string& payload) { return Frame(0x1, payload); }
+std::string EncodeCloseFrame() { return Frame(0x8, {}); }
+
+std::optional<std::string> FrameDecoder::Next() {
+    while (!closed_) {
+        if (buffer_.size() < 2) return std::nullopt;
+        const auto byte = [this](size_t i) { return static_cast<uint8_t>(buffer_[i]); };
+        const bool final = byte(0) & 0x80;
+        const uint8_t opcode = byte(0) & 0x0F;
+        const bool masked = byte(1) & 0x80;
+        uint64_t length = byte(1) & 0x7F;
+        size_t offset = 2;
+        const size_t extra = length == 126 ? 2 : length == 127 ? 8 : 0;
+        if (buffer_.size() < offset + extra) return std::nullopt;
+        if (extra) {
+            length = 0;
+            for (size_t i = 0; i < extra; ++i) length = (length << 8) | byte(offset + i);
+        }
+        offset += extra;
+        const size_t maskOffset = offset;
+        if (masked) offset += 4;
+        if (buffer_.size() - offset < length) return std::nullopt;
+        std::string payload = buffer_.substr(offset, length);
+        if (masked) {
+            for (size_t i = 0; i < payload.size(); ++i) payload[i] ^= buffer_[maskOffset + i % 4];
+        }
+        buffer_.erase(0, offset + length);
+        if (opcode == 0x8) closed_ = true;
+        if (opcode >= 0x8) continue;  // close, ping, pong: nothing to hand on
+        partial_ += payload;
+        if (final) return std::exchange(partial_, {});
+    }
+    return std::nullopt;
+}
+
+}  // namespace preview
