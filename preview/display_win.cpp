@@ -57,9 +57,13 @@ void Display::Apply() {
     const LONG width = std::max<LONG>(1, bounds_.right - bounds_.left);
     const LONG height = std::max<LONG>(1, bounds_.bottom - bounds_.top);
     char command[512];
-    snprintf(command, sizeof(command), "xdotool windowmove %s %ld %ld windowsize %s %ld %ld %s %s",
+    // Sized one pixel short first: a window mapped again shows nothing until Chromium draws a new frame,
+    // which a static page only draws when its size changes.
+    snprintf(command, sizeof(command),
+             "xdotool windowmove %s %ld %ld windowsize %s %ld %ld %s %s; sleep 0.05; xdotool windowsize %s %ld %ld",
              chromiumWindow_.c_str(), offset_.x + bounds_.left, offset_.y + bounds_.top, chromiumWindow_.c_str(),
-             width, height, visible_ ? "windowmap" : "windowunmap", chromiumWindow_.c_str());
+             width, std::max<LONG>(1, height - 1), visible_ ? "windowmap --sync" : "windowunmap",
+             chromiumWindow_.c_str(), chromiumWindow_.c_str(), width, height);
     RunShell(command, kXdotoolTimeoutMs);
 }
 

@@ -56,8 +56,22 @@ Controller::~Controller() {
 
 LRESULT CALLBACK Controller::ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                         DWORD_PTR self) {
+    auto* controller = reinterpret_cast<Controller*>(self);
     // Chromium closes its own window before the host's X window (its parent now) is destroyed under it.
-    if (message == WM_DESTROY) reinterpret_cast<Controller*>(self)->Close();
+    if (message == WM_DESTROY) controller->Close();
+    // Wine draws the host's window over its X children: the page's area is left to Chromium.
+    if (message == WM_ERASEBKGND && controller->visible_) {
+        RECT client{};
+        GetClientRect(window, &client);
+        HRGN rest = CreateRectRgnIndirect(&client);
+        HRGN page = CreateRectRgnIndirect(&controller->bounds_);
+        CombineRgn(rest, rest, page, RGN_DIFF);
+        FillRgn(reinterpret_cast<HDC>(wParam), rest, reinterpret_cast<HBRUSH>(GetClassLongPtrW(window, GCLP_HBRBACKGROUND)));
+        DeleteObject(page);
+        DeleteObject(rest);
+        return 1;
+    }
+    if (message == WM_PAINT && controller->visible_) ValidateRect(window, &controller->bounds_);
     return DefSubclassProc(window, message, wParam, lParam);
 }
 

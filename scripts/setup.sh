@@ -15,6 +15,7 @@ packages=(
   wine wine32:i386 wine64 xvfb xauth
   nlohmann-json3-dev googletest libgtest-dev python3-pytest
   cmake ninja-build clang libclang-rt-14-dev qemu-user-static
+  chromium xdotool imagemagick ffmpeg fonts-dejavu-core
 )
 missing=()
 for p in "${packages[@]}"; do
