@@ -7,6 +7,7 @@ import {
   setWindowPosition,
   setWindowSize,
 } from './quillframe-page.js';
+import { startWorker } from './modules.mjs';
 
 const $ = (id) => document.getElementById(id);
 let fullscreen = false;
@@ -26,3 +27,5 @@ init().then(
   (ids) => { $('components').textContent = ids.join(', ') || '(none)'; },
   (error) => { $('components').textContent = `(no answer: ${error.message})`; },
 );
+
+startWorker((text) => { $('modules').textContent = text; });
