@@ -73,8 +73,9 @@ std::string ReceiveUntil(SOCKET connection, DWORD timeoutMs, const std::function
 std::optional<std::string> LoopbackGet(int port, const std::string& path, DWORD timeoutMs) {
     const SOCKET connection = ConnectLoopback(port);
     if (connection == INVALID_SOCKET) return std::nullopt;
-    const bool sent = SendAll(connection, "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
-    std::string answer = sent ? ReceiveUntil(connection, timeoutMs, [](const std::string&) { return false; }) : "";
+    const bool sent = SendAll(connection, "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    // Chromium keeps the connection open: the answer ends where its Content-Length says.
+    std::string answer = sent ? ReceiveUntil(connection, timeoutMs, IsWholeHttpAnswer) : "";
     closesocket(connection);
     if (answer.empty()) return std::nullopt;
     return answer;

@@ -56,14 +56,17 @@ void Display::Apply() {
     if (!Attach()) return;
     const LONG width = std::max<LONG>(1, bounds_.right - bounds_.left);
     const LONG height = std::max<LONG>(1, bounds_.bottom - bounds_.top);
-    char command[512];
-    // Sized one pixel short first: a window mapped again shows nothing until Chromium draws a new frame,
-    // which a static page only draws when its size changes.
+    char command[640];
+    // A window mapped again shows nothing until Chromium draws a whole new frame, which a static page
+    // only draws when its size changes: once in place, the window is sized one pixel short and back,
+    // slowly enough that Chromium sees both.
     snprintf(command, sizeof(command),
-             "xdotool windowmove %s %ld %ld windowsize %s %ld %ld %s %s; sleep 0.05; xdotool windowsize %s %ld %ld",
+             "xdotool windowmove %s %ld %ld windowsize %s %ld %ld %s %s; "
+             "[ %d = 1 ] && (sleep 0.3; xdotool windowsize %s %ld %ld; sleep 0.3; xdotool windowsize %s %ld %ld) "
+             ">/dev/null 2>&1 &",
              chromiumWindow_.c_str(), offset_.x + bounds_.left, offset_.y + bounds_.top, chromiumWindow_.c_str(),
-             width, std::max<LONG>(1, height - 1), visible_ ? "windowmap --sync" : "windowunmap",
-             chromiumWindow_.c_str(), chromiumWindow_.c_str(), width, height);
+             width, height, visible_ ? "windowmap --sync" : "windowunmap", chromiumWindow_.c_str(), visible_ ? 1 : 0,
+             chromiumWindow_.c_str(), width, std::max<LONG>(1, height - 1), chromiumWindow_.c_str(), width, height);
     RunShell(command, kXdotoolTimeoutMs);
 }
 

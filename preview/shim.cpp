@@ -23,7 +23,8 @@ std::string ShimScript() {
   document.addEventListener('fullscreenchange', () => notify({ type: 'fullscreen', on: !!document.fullscreenElement }));
   let title = null;
   const reportTitle = () => {
-    if (document.title === title) return;
+    // No title while the document has not parsed one yet.
+    if (document.title === title || (document.title === '' && document.readyState === 'loading')) return;
     title = document.title;
     notify({ type: 'title', title });
   };

@@ -1,5 +1,7 @@
 #include "websocket.h"
 
+#include <cctype>
+#include <cstdlib>
 #include <utility>
 
 namespace preview {
@@ -18,6 +20,16 @@ size_t ResponseHeadLength(const std::string& received) {
 
 bool IsUpgradeAccepted(const std::string& head) {
     return head.rfind("HTTP/1.1 101", 0) == 0;
+}
+
+bool IsWholeHttpAnswer(const std::string& received) {
+    const size_t head = ResponseHeadLength(received);
+    if (!head) return false;
+    std::string lower = received.substr(0, head);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const size_t field = lower.find("\r\ncontent-length:");
+    if (field == std::string::npos) return true;
+    return received.size() - head >= std::strtoull(lower.c_str() + field + 17, nullptr, 10);
 }
 
 namespace {

@@ -16,6 +16,8 @@ std::string WebSocketUpgradeRequest(const std::string& hostAndPort, const std::s
 // switches protocols is told by IsUpgradeAccepted.
 size_t ResponseHeadLength(const std::string& received);
 bool IsUpgradeAccepted(const std::string& head);
+// Whether a plain HTTP answer has arrived whole: its head, and as many body bytes as Content-Length says.
+bool IsWholeHttpAnswer(const std::string& received);
 
 // A final, masked text frame. The mask key is zero: a client must mask, but nothing here needs the
 // protection a random key gives a browser against its proxies, and a zero key leaves the payload as is.

@@ -64,6 +64,16 @@ TEST(WebSocket, UpgradeAnswerIsReadUpToItsBlankLine) {
               std::string::npos);
 }
 
+TEST(WebSocket, PlainAnswersEndWhereTheirLengthSays) {
+    const std::pair<const char*, bool> rows[] = {
+        {"HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\n{}", false},
+        {"HTTP/1.1 200 OK\r\ncontent-length:4\r\n\r\n{\"\"}", true},
+        {"HTTP/1.1 200 OK\r\n\r\n", true},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 4\r\n", false},
+    };
+    for (const auto& [text, whole] : rows) EXPECT_EQ(IsWholeHttpAnswer(text), whole) << text;
+}
+
 TEST(Cdp, CommandsNameTheirSessionOnlyWhenGiven) {
     EXPECT_EQ(CdpCommand(3, "Page.navigate", {{"url", "https://a/"}}, "S1"),
               R"({"id":3,"method":"Page.navigate","params":{"url":"https://a/"},"sessionId":"S1"})");

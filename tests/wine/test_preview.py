@@ -1,0 +1,338 @@
+"""The preview runtime end to end: the real exe, the real example app and Debian's Chromium, driven
+through the host's own code. A second DevTools client (this test) watches and acts as the user would;
+it reaches Chromium through the port WEBVIEW2_ADDITIONAL_BROWSER_ARGUMENTS gives it."""
+
+import base64
+import json
+import os
+import shutil
+import socket
+import subprocess
+import threading
+import time
+from pathlib import Path
+
+import pytest
+
+import harness
+
+EXAMPLE = "examples"  # the example app as the build staged it in the bin folder
+FAILED_TO_START = "Failed to start the web view (0x80070002)"
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def http_get(port, path):
+    """The body of a GET on loopback (Chromium keeps the connection open: the length tells the end)."""
+    with socket.create_connection(("127.0.0.1", port), timeout=5) as connection:
+        connection.sendall(f"GET {path} HTTP/1.1\r\nHost: 127.0.0.1:{port}\r\n\r\n".encode())
+        answer = b""
+        while b"\r\n\r\n" not in answer:
+            answer += connection.recv(65536)
+        head, body = answer.split(b"\r\n\r\n", 1)
+        length = int(next(line.split(b":")[1] for line in head.split(b"\r\n") if line.lower().startswith(b"content-length")))
+        while len(body) < length:
+            body += connection.recv(65536)
+        return body
+
+
+class Cdp:
+    """A small DevTools client: commands with answers, events kept for the asking."""
+
+    def __init__(self, url):
+        host, _, rest = url[len("ws://"):].partition("/")
+        address, _, port = host.partition(":")
+        self.sock = socket.create_connection((address, int(port)), timeout=30)
+        key = base64.b64encode(os.urandom(16)).decode()
+        self.sock.sendall(f"GET /{rest} HTTP/1.1\r\nHost: {host}\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                          f"Sec-WebSocket-Key: {key}\r\nSec-WebSocket-Version: 13\r\n\r\n".encode())
+        head = b""
+        while b"\r\n\r\n" not in head:
+            head += self.sock.recv(1)
+        assert head.startswith(b"HTTP/1.1 101"), head
+        self.next_id = 0
+        self.events = []
+
+    def _send(self, text):
+        data = text.encode()
+        header = bytes([0x81])
+        header += bytes([0x80 | len(data)]) if len(data) < 126 else bytes([0x80 | 126]) + len(data).to_bytes(2, "big")
+        self.sock.sendall(header + b"\0\0\0\0" + data)
+
+    def _read(self, count):
+        data = b""
+        while len(data) < count:
+            chunk = self.sock.recv(count - len(data))
+            if not chunk:
+                raise ConnectionError("DevTools connection closed")
+            data += chunk
+        return data
+
+    def _receive(self):
+        first, second = self._read(2)
+        length = second & 0x7F
+        if length == 126:
+            length = int.from_bytes(self._read(2), "big")
+        elif length == 127:
+            length = int.from_bytes(self._read(8), "big")
+        return json.loads(self._read(length)) if first & 0x0F == 1 else None
+
+    def call(self, method, session=None, **params):
+        self.next_id += 1
+        message = {"id": self.next_id, "method": method, "params": params}
+        if session:
+            message["sessionId"] = session
+        self._send(json.dumps(message))
+        while True:
+            answer = self._receive()
+            if answer is None:
+                continue
+            if answer.get("id") == self.next_id:
+                assert "error" not in answer, answer
+                return answer["result"]
+            if "method" in answer:
+                self.events.append(answer)
+
+    def evaluate(self, session, expression, gesture=False):
+        result = self.call("Runtime.evaluate", session, expression=expression, awaitPromise=True,
+                           returnByValue=True, userGesture=gesture)
+        assert "exceptionDetails" not in result, result
+        return result["result"].get("value")
+
+    def wait_for(self, session, expression, timeout=30):
+        deadline = time.monotonic() + timeout
+        value = None
+        while time.monotonic() < deadline:
+            # The page may still be loading: what is not there yet counts as nothing.
+            value = self.evaluate(session, f"(() => {{ try {{ return {expression}; }} catch {{ return null; }} }})()")
+            if value:
+                return value
+            time.sleep(0.2)
+        raise AssertionError(f"{expression} stayed {value!r}")
+
+
+class PreviewRun:
+    """The app running in a thread under the harness's observer, and our DevTools client on its page."""
+
+    def __init__(self, app, env=None, timeout=90):
+        self.app, self.port = app, free_port()
+        env = dict(env or {})
+        env.setdefault("WEBVIEW2_ADDITIONAL_BROWSER_ARGUMENTS", f"--remote-debugging-port={self.port}")
+        env.setdefault("QUILLFRAME_PREVIEW_TRACE", "1")
+        self.result = None
+        self.thread = threading.Thread(target=self._run, args=(env, timeout), daemon=True)
+        self.thread.start()
+
+    def _run(self, env, timeout):
+        self.result = self.app.run(timeout=timeout, env=env, allow_timeout=True)
+
+    def attach(self, timeout=60):
+        """Our own session on the app's page once it shows the app's origin."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            try:
+                url = json.loads(http_get(self.port, "/json/version"))["webSocketDebuggerUrl"]
+                self.cdp = Cdp(url)
+                for target in self.cdp.call("Target.getTargets")["targetInfos"]:
+                    if target["type"] == "page" and target["url"].startswith("https://quillframe.localhost/"):
+                        self.target = target["targetId"]
+                        self.session = self.cdp.call("Target.attachToTarget", targetId=self.target,
+                                                     flatten=True)["sessionId"]
+                        return self.session
+                self.cdp.sock.close()
+            except (OSError, ValueError, KeyError, IndexError):
+                pass
+            time.sleep(0.5)
+        raise AssertionError(f"no page of the app on port {self.port}")
+
+    def finish(self, timeout=60):
+        self.thread.join(timeout)
+        assert not self.thread.is_alive(), "the app did not end"
+        return self.result
+
+
+def preview_app(app, manifest_changes=None):
+    """The example app in a fresh folder with the preview runtime as its fixed runtime."""
+    shutil.copytree(app.bin_dir / EXAMPLE, app.folder, dirs_exist_ok=True)
+    manifest = json.loads((app.folder / "package.json").read_text())
+    manifest["settings"]["distribution-mode"] = "fixed"
+    manifest.update(manifest_changes or {})
+    app.manifest(manifest)
+    runtime = app.bin_dir / "preview" / "EBWebView"
+    shutil.copytree(runtime, app.folder / "webview2" / "EBWebView", dirs_exist_ok=True)
+    app.loader("preview")
+    return manifest
+
+
+def chromium_pids(profile):
+    """Processes whose command line names the app's Chromium profile."""
+    pids = []
+    for entry in Path("/proc").iterdir():
+        if entry.name.isdigit():
+            try:
+                if str(profile).encode() in (entry / "cmdline").read_bytes():
+                    pids.append(int(entry.name))
+            except OSError:
+                pass
+    return pids
+
+
+def wait_until(condition, timeout, what):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if condition():
+            return
+        time.sleep(0.25)
+    raise AssertionError(what)
+
+
+def x11(session, *args):
+    return subprocess.run(["xdotool", *args], env=session.env(), capture_output=True, text=True,
+                          timeout=30).stdout.strip()
+
+
+def host_geometry(session, title):
+    window = x11(session, "search", "--name", f"^{title}$").split("\n")[0]
+    shell = dict(line.split("=", 1) for line in x11(session, "getwindowgeometry", "--shell", window).split("\n"))
+    return int(shell["WIDTH"]), int(shell["HEIGHT"])
+
+
+def record_shell_urls(session, tmp_path):
+    """Wine's browser for links handed to the shell: a script that writes the URL down."""
+    log = tmp_path / "shell-urls.txt"
+    script = tmp_path / "record-url.sh"
+    script.write_text(f"#!/bin/sh\necho \"$1\" >> {log}\n")
+    script.chmod(0o755)
+    session.reg_add(r"HKCU\Software\Wine\WineBrowser", "Browsers", "REG_SZ", str(script))
+    return log
+
+
+def test_the_example_app_runs_in_chromium_through_the_host(app, wine_session, tmp_path):
+    manifest = preview_app(app)
+    shell_urls = record_shell_urls(wine_session, tmp_path)
+    profile = app.user_data_dir(manifest["name"]) / "EBWebView"
+    run = PreviewRun(app)
+    session = run.attach()
+    cdp = run.cdp
+
+    # Real JavaScript through the bridge: wrapper-init, then the extension and back.
+    cdp.wait_for(session, "document.getElementById('components').textContent === 'quillframe.example.echo'")
+    cdp.evaluate(session, "document.getElementById('echo').click()", gesture=True)
+    cdp.wait_for(session, "document.getElementById('extension-log').textContent.includes('hello from the page')")
+    cdp.wait_for(session, "document.getElementById('modules').textContent === 'module and worker running (42)'")
+    assert cdp.evaluate(session, "document.fonts.check('16px \"Example Serif\"') && "
+                                 "document.getElementById('picture').naturalWidth") == 320
+
+    # The page is on screen inside the host's window: page-coloured pixels in its area, not the host's white.
+    shot = tmp_path / "page.png"
+    subprocess.run(["import", "-window", "root", "-crop", "200x40+300+60", str(shot)], env=wine_session.env(), check=True)
+    colours = subprocess.run(["convert", str(shot), "-format", "%c", "histogram:info:-"], capture_output=True,
+                             text=True).stdout
+    assert "#FBFAF7" in colours.upper(), colours
+
+    # The video seeks through the host's ranges: seeked fires, and the host answered 206.
+    # (Loaded again under another URL so that its requests come after ours began watching.)
+    cdp.call("Network.enable", session)
+    assert cdp.evaluate(session, """new Promise((done) => { const v = document.getElementById('clip');
+        v.addEventListener('seeked', () => done(v.currentTime > 4), { once: true });
+        v.addEventListener('loadedmetadata', () => { v.currentTime = 5; }, { once: true });
+        v.src = 'media/clip.webm?again'; })""")
+    ranges = [e["params"]["response"]["status"] for e in cdp.events if e.get("method") == "Network.responseReceived"
+              and "/media/clip.webm" in e["params"]["response"]["url"]]
+    assert 206 in ranges, ranges
+
+    # A title change shows in the window's caption.
+    cdp.evaluate(session, "document.title = 'Changed by the page'")
+    wait_until(lambda: x11(wine_session, "search", "--name", "^Changed by the page$"), 10, "caption unchanged")
+
+    # Full screen covers the screen and comes back.
+    before = host_geometry(wine_session, "Changed by the page")
+    cdp.evaluate(session, "document.documentElement.requestFullscreen().then(() => true)", gesture=True)
+    screen = tuple(int(n) for n in harness.SCREEN.split("x")[:2])
+    wait_until(lambda: host_geometry(wine_session, "Changed by the page") == screen, 10, "not full screen")
+    cdp.evaluate(session, "document.exitFullscreen().then(() => true)")
+    wait_until(lambda: host_geometry(wine_session, "Changed by the page") == before, 10, "not restored")
+
+    # Bundle mode: leaving the app's origin is cancelled and the page stays.
+    cdp.evaluate(session, "location.href = 'https://example.com/'; true")
+    time.sleep(1.5)
+    assert cdp.evaluate(session, "location.href") == "https://quillframe.localhost/index.html"
+
+    # A target=_blank link reaches the shell, and no Chromium window is left for it.
+    cdp.evaluate(session, "document.getElementById('external').click()", gesture=True)
+    wait_until(lambda: shell_urls.exists() and "https://example.com/" in shell_urls.read_text(), 20,
+               "the link did not reach the shell")
+    wait_until(lambda: [t["type"] for t in cdp.call("Target.getTargets")["targetInfos"]].count("page") == 1, 10,
+               "the pop-up's page is still there")
+    visible = x11(wine_session, "search", "--onlyvisible", "--class", "^quillframe-preview-").split()
+    assert len(visible) == 1, visible
+
+    # window.close() ends the app with exit code 0 and leaves no Chromium behind.
+    cdp.evaluate(session, "window.close(); true")
+    result = run.finish()
+    assert (result.exit_code, result.boxes) == (0, []), result.describe()
+    wait_until(lambda: not chromium_pids(profile), 10, "Chromium outlived the host")
+
+
+def test_killing_the_host_leaves_no_chromium(app, wine_session):
+    manifest = preview_app(app)
+    profile = app.user_data_dir(manifest["name"]) / "EBWebView"
+    run = PreviewRun(app)
+    run.attach()
+    assert chromium_pids(profile)
+    exe = harness.to_windows(app.exe).encode()
+    host = [int(p.name) for p in Path("/proc").iterdir() if p.name.isdigit() and (p / "cmdline").exists() and
+            (p / "cmdline").read_bytes().startswith(exe)]
+    assert host
+    for pid in host:
+        os.kill(pid, 9)
+    run.finish()
+    wait_until(lambda: not chromium_pids(profile), 10, "Chromium outlived the killed host")
+
+
+def test_a_missing_chromium_fails_the_start_with_its_code(app):
+    preview_app(app)
+    result = app.run(timeout=60, env={"QUILLFRAME_PREVIEW_CHROMIUM": "/nonexistent/chromium"})
+    assert [box["text"] for box in result.boxes] == [FAILED_TO_START]
+    assert result.exit_code == 1
+
+
+def test_playwright_attaches_through_the_environment_and_clicks(app, tmp_path):
+    node_modules = harness.REPO / "build" / "node" / "node_modules"
+    if not (node_modules / "playwright-core").is_dir():
+        pytest.skip("playwright-core is not installed (scripts/setup.sh installs it)")
+    preview_app(app)
+    run = PreviewRun(app)
+    run.attach()
+    script = tmp_path / "click.js"
+    script.write_text("""
+const { chromium } = require('playwright-core');
+(async () => {
+  const browser = await chromium.connectOverCDP('http://127.0.0.1:' + process.argv[2]);
+  const page = browser.contexts()[0].pages().find((p) => p.url().startsWith('https://quillframe.localhost/'));
+  await page.click('#echo');
+  await page.waitForFunction(() => document.getElementById('extension-log').textContent.includes('hello'));
+  console.log(await page.title());
+  await page.evaluate(() => window.close());
+})().catch((error) => { console.error(error); process.exit(1); });
+""")
+    done = subprocess.run(["node", str(script), str(run.port)], env={**os.environ, "NODE_PATH": str(node_modules)},
+                          capture_output=True, text=True, timeout=60)
+    assert done.returncode == 0, done.stderr
+    assert done.stdout.strip() == "Quillframe example"
+    assert run.finish().exit_code == 0
+
+
+@pytest.mark.exe32
+def test_the_shipped_exe_shows_the_example_in_chromium(app32):
+    preview_app(app32)
+    run = PreviewRun(app32, timeout=400)
+    session = run.attach(timeout=300)
+    run.cdp.wait_for(session, "document.getElementById('components').textContent === 'quillframe.example.echo'",
+                     timeout=120)
+    run.cdp.evaluate(session, "window.close(); true")
+    assert run.finish(timeout=300).exit_code == 0
