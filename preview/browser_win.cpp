@@ -47,6 +47,41 @@ std::string ProductVersion(const std::string& product) {
     return slash == std::string::npos ? product : product.substr(slash + 1);
 }
 
+// A listening loopback socket for the watchdog to connect to.
+struct WatchdogLink {
+    SOCKET listener = INVALID_SOCKET;
+    int port = 0;
+};
+
+WatchdogLink ListenForWatchdog() {
+    WatchdogLink link;
+    if (!StartWinsock()) return link;
+    link.listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof(address);
+    if (link.listener == INVALID_SOCKET || bind(link.listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        listen(link.listener, 1) != 0 || getsockname(link.listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        if (link.listener != INVALID_SOCKET) closesocket(link.listener);
+        return {};
+    }
+    link.port = ntohs(address.sin_port);
+    return link;
+}
+
+// The watchdog's connection, kept open for the life of the process (or of the browser).
+SOCKET AcceptWatchdog(WatchdogLink link) {
+    fd_set ready;
+    FD_ZERO(&ready);
+    FD_SET(link.listener, &ready);
+    timeval wait{10, 0};
+    SOCKET accepted = select(0, &ready, nullptr, nullptr, &wait) == 1 ? accept(link.listener, nullptr, nullptr)
+                                                                      : INVALID_SOCKET;
+    closesocket(link.listener);
+    return accepted;
+}
+
 }  // namespace
 
 HRESULT Browser::Start(const BrowserRequest& request, std::shared_ptr<Browser>* started) {
@@ -60,23 +95,30 @@ HRESULT Browser::Start(const BrowserRequest& request, std::shared_ptr<Browser>* 
     CreateDirectoryW(profile.c_str(), nullptr);
     SetLogFile(profile + L"\\preview.log");
     const auto unixProfile = UnixPath(profile);
-    const auto hostPid = HostUnixPid();
-    if (!unixProfile || !hostPid) return HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED);
+    if (!unixProfile) return HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED);
     DeleteFileW((profile + L"\\DevToolsActivePort").c_str());
 
     std::shared_ptr<Browser> browser(new Browser());
-    browser->windowClass_ = "quillframe-preview-" + std::to_string(*hostPid);
+    WatchdogLink link = ListenForWatchdog();
+    if (!link.port) return HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED);
+    browser->windowClass_ = "quillframe-preview-" + std::to_string(link.port);
     LaunchSettings settings;
     settings.chromium = chromium;
     settings.userDataDir = *unixProfile;
     settings.windowClass = browser->windowClass_;
     settings.language = request.language;
     settings.extraArguments = SplitCommandLine(request.arguments);
-    const std::string commandLine = WatchdogCommandLine(*hostPid, *unixProfile + "/chromium.log", ChromiumArguments(settings));
+    const std::string commandLine =
+        WatchdogCommandLine(link.port, *unixProfile + "/chromium.log", ChromiumArguments(settings));
     if (!StartUnixCommand(commandLine)) {
         const HRESULT failed = HRESULT_FROM_WIN32(GetLastError());
         Log("could not start " + chromium);
         return FAILED(failed) ? failed : E_FAIL;
+    }
+    browser->watchdog_ = AcceptWatchdog(std::move(link));
+    if (browser->watchdog_ == INVALID_SOCKET) {
+        Log("the watchdog did not start");
+        return HRESULT_FROM_WIN32(ERROR_TIMEOUT);
     }
     const auto endpoint = WaitForEndpoint(profile, ExplicitDebuggingPort(settings.extraArguments));
     if (!endpoint) {
@@ -115,6 +157,8 @@ void Browser::Close() {
 Browser::~Browser() {
     LiveBrowsers().erase(this);
     Close();
+    // The watchdog sees its connection end and ends whatever is left of Chromium.
+    if (watchdog_ != INVALID_SOCKET) closesocket(watchdog_);
 }
 
 }  // namespace preview

@@ -44,6 +44,7 @@ private:
     std::string windowClass_;
     std::function<void(const CdpMessage&)> listener_;
     bool closing_ = false;
+    SOCKET watchdog_ = INVALID_SOCKET;
 };
 
 }  // namespace preview

@@ -20,11 +20,7 @@ void Trace(const char* direction, const std::string& text) {
 }
 
 SOCKET ConnectLoopback(int port) {
-    static const bool started = [] {
-        WSADATA data;
-        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    }();
-    if (!started) return INVALID_SOCKET;
+    if (!StartWinsock()) return INVALID_SOCKET;
     SOCKET connection = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (connection == INVALID_SOCKET) return connection;
     // Commands and answers are small and latency-bound: no Nagle delay.
@@ -69,6 +65,14 @@ std::string ReceiveUntil(SOCKET connection, DWORD timeoutMs, const std::function
 }
 
 }  // namespace
+
+bool StartWinsock() {
+    static const bool started = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    return started;
+}
 
 std::optional<std::string> LoopbackGet(int port, const std::string& path, DWORD timeoutMs) {
     const SOCKET connection = ConnectLoopback(port);

@@ -21,6 +21,9 @@
 
 namespace preview {
 
+// Winsock, started once for the process.
+bool StartWinsock();
+
 // A plain HTTP GET on loopback (the browser's /json/version); the whole answer, or nothing.
 std::optional<std::string> LoopbackGet(int port, const std::string& path, DWORD timeoutMs);
 

@@ -81,27 +81,22 @@ std::vector<std::string> ChromiumArguments(const LaunchSettings& settings) {
     return arguments;
 }
 
-std::string WatchdogCommandLine(int hostPid, const std::string& logFile,
+std::string WatchdogCommandLine(int hostPort, const std::string& logFile,
                                 const std::vector<std::string>& chromiumArguments) {
-    // setsid makes Chromium the leader of a new process group, so the group ends with all its helpers.
+    // The watchdog holds a loopback connection to the host. Its end closes when the host process ends,
+    // however it ends (Wine closes a dead process's sockets), and the watchdog then ends Chromium's
+    // process group: setsid made Chromium the leader of a group of its own, so its helpers go too.
     static const char kScript[] =
-        "host=$1; log=$2; shift 2; setsid \"$@\" </dev/null >>\"$log\" 2>&1 & browser=$!; "
-        "while kill -0 $host 2>/dev/null && kill -0 $browser 2>/dev/null; do sleep 0.25; done; "
+        "exec 3<>/dev/tcp/127.0.0.1/$1 || exit 1; log=$2; shift 2; "
+        "setsid \"$@\" </dev/null >>\"$log\" 2>&1 & browser=$!; "
+        "cat <&3 >/dev/null; "
         "kill -TERM -$browser 2>/dev/null; "
         "for i in 1 2 3 4 5 6 7 8 9 10 11 12; do kill -0 -$browser 2>/dev/null || exit 0; sleep 0.25; done; "
         "kill -KILL -$browser 2>/dev/null";
-    std::string line = "Z:\\bin\\sh -c " + QuoteArgument(kScript) + " qf-preview-watchdog " + std::to_string(hostPid) + " " +
-                       QuoteArgument(logFile);
+    std::string line = "Z:\\bin\\bash -c " + QuoteArgument(kScript) + " qf-preview-watchdog " +
+                       std::to_string(hostPort) + " " + QuoteArgument(logFile);
     for (const std::string& argument : chromiumArguments) line += " " + QuoteArgument(argument);
     return line;
-}
-
-std::optional<int> PidFromStat(const std::string& stat) {
-    int pid = 0;
-    size_t i = 0;
-    for (; i < stat.size() && stat[i] >= '0' && stat[i] <= '9'; ++i) pid = pid * 10 + (stat[i] - '0');
-    if (i == 0 || i >= stat.size() || stat[i] != ' ' || pid <= 0) return std::nullopt;
-    return pid;
 }
 
 }  // namespace preview

@@ -28,13 +28,10 @@ struct LaunchSettings {
 };
 std::vector<std::string> ChromiumArguments(const LaunchSettings& settings);
 
-// The whole Windows command line: /bin/sh running the watchdog script, which starts Chromium in a
-// process group of its own and ends that group once the host process (Unix pid `hostPid`) is gone,
-// however it ended. Chromium's own output goes to `logFile`.
-std::string WatchdogCommandLine(int hostPid, const std::string& logFile,
+// The whole Windows command line: bash running the watchdog script, which connects to the host's
+// loopback port `hostPort`, starts Chromium in a process group of its own, and ends that group once the
+// host's end of the connection closes, however the host ended. Chromium's own output goes to `logFile`.
+std::string WatchdogCommandLine(int hostPort, const std::string& logFile,
                                 const std::vector<std::string>& chromiumArguments);
-
-// The pid at the start of /proc/self/stat.
-std::optional<int> PidFromStat(const std::string& stat);
 
 }  // namespace preview

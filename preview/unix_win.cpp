@@ -40,11 +40,6 @@ std::wstring WindowsPathOf(const std::string& unixPath) {
     return path;
 }
 
-std::optional<int> HostUnixPid() {
-    const auto stat = ReadWholeFile(L"Z:\\proc\\self\\stat");
-    return stat ? PidFromStat(*stat) : std::nullopt;
-}
-
 bool StartUnixCommand(const std::string& commandLine) {
     std::wstring line = Utf8ToWide(commandLine);
     STARTUPINFOW startup{};

@@ -13,8 +13,6 @@ namespace preview {
 std::optional<std::string> UnixPath(const std::wstring& windowsPath);
 // The Windows path (on Z:) of a Unix path.
 std::wstring WindowsPathOf(const std::string& unixPath);
-// This process's Unix pid, from /proc/self as the process itself opens it.
-std::optional<int> HostUnixPid();
 
 // Starts a Windows command line naming a Linux program. Wine returns no handle for those, so the
 // caller learns of the program's end only through what it writes.

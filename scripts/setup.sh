@@ -59,3 +59,9 @@ if [ ! -f "$prefix/system.reg" ]; then
   fi
   WINEPREFIX="$prefix" /usr/lib/wine/wineserver64 -w
 fi
+
+# Playwright's client library, for the test that attaches to the preview as outside tools do.
+if [ ! -d "$repo/build/node/node_modules/playwright-core" ]; then
+  echo "setup.sh: installing playwright-core into build/node"
+  npm install --silent --no-audit --no-fund --prefix "$repo/build/node" playwright-core@1 >/dev/null
+fi

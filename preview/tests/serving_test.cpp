@@ -132,15 +132,9 @@ TEST(Launch, ChromiumGetsOurFlagsThenTheHostsAndTheWatchdogTheHostPid) {
     EXPECT_EQ(arguments.back(), "--remote-debugging-port=9222");
     const std::vector<std::string> watched = SplitCommandLine(WatchdogCommandLine(4242, "/p/log", arguments));
     ASSERT_GT(watched.size(), 5u);
-    EXPECT_EQ(std::vector<std::string>(watched.begin(), watched.begin() + 2), (std::vector<std::string>{"Z:\\bin\\sh", "-c"}));
+    EXPECT_EQ(std::vector<std::string>(watched.begin(), watched.begin() + 2), (std::vector<std::string>{"Z:\\bin\\bash", "-c"}));
     EXPECT_EQ(watched[4], "4242");
     EXPECT_EQ(std::vector<std::string>(watched.begin() + 6, watched.end()), arguments);
-}
-
-TEST(Launch, PidIsTheFirstFieldOfStat) {
-    EXPECT_EQ(PidFromStat("31958 (Quillframe.exe) S 1"), 31958);
-    EXPECT_EQ(PidFromStat("x (a) S"), std::nullopt);
-    EXPECT_EQ(PidFromStat("12"), std::nullopt);
 }
 
 }  // namespace

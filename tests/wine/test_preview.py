@@ -169,7 +169,9 @@ def preview_app(app, manifest_changes=None):
 
 
 def chromium_pids(profile):
-    """Processes whose command line names the app's Chromium profile."""
+    """Processes whose command line names the app's Chromium profile (reached through the prefix's
+    dosdevices, so only the part under the drive counts)."""
+    profile = "/" + str(Path(*Path(profile).parts[Path(profile).parts.index("drive_c") + 1:]))
     pids = []
     for entry in Path("/proc").iterdir():
         if entry.name.isdigit():
