@@ -122,7 +122,6 @@ class PreviewRun:
         self.app, self.port = app, free_port()
         env = dict(env or {})
         env.setdefault("WEBVIEW2_ADDITIONAL_BROWSER_ARGUMENTS", f"--remote-debugging-port={self.port}")
-        env.setdefault("QUILLFRAME_PREVIEW_TRACE", "1")
         self.result = None
         self.thread = threading.Thread(target=self._run, args=(env, timeout), daemon=True)
         self.thread.start()
