@@ -3,10 +3,21 @@
 namespace preview {
 
 std::string CdpCommand(int id, const std::string& method, const nlohmann::json& params,
-                       const std::string& sessionId) {
-    nlohmann::json command{{"id", id}, {"method", method}, {"params", params.is_null() ? nlohmann::json::object() : params}};
+                       const std::string& sessionId, const std::string& textField, const std::string& text) {
+    nlohmann::json command{{"id", id}, {"method", method}};
     if (!sessionId.empty()) command["sessionId"] = sessionId;
-    return command.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    const auto dump = [](const nlohmann::json& value) {
+        return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    };
+    std::string head = dump(command);
+    std::string body = dump(params.is_null() ? nlohmann::json::object() : params);
+    if (!textField.empty()) {
+        body.pop_back();  // the closing brace
+        body.reserve(body.size() + textField.size() + text.size() + 8);
+        body += (body.size() > 1 ? ",\"" : "\"") + textField + "\":\"" + text + "\"}";
+    }
+    head.pop_back();
+    return head + ",\"params\":" + body + "}";
 }
 
 std::optional<CdpMessage> ParseCdpMessage(const std::string& text) {

@@ -9,9 +9,12 @@
 
 namespace preview {
 
-// One command; sessionId empty for the browser itself.
+// One command; sessionId empty for the browser itself. A long text parameter that needs no escaping
+// (a base64 body) can go in as `textField`, spliced into the parameters instead of copied through the
+// JSON writer.
 std::string CdpCommand(int id, const std::string& method, const nlohmann::json& params,
-                       const std::string& sessionId = {});
+                       const std::string& sessionId = {}, const std::string& textField = {},
+                       const std::string& text = {});
 
 struct CdpMessage {
     std::optional<int> id;  // set for answers to commands

@@ -113,14 +113,14 @@ CdpClient::~CdpClient() {
 }
 
 int CdpClient::SendCommand(const std::string& method, const nlohmann::json& params, const std::string& sessionId,
-                           bool awaited) {
+                           bool awaited, const std::string& textField, const std::string& text) {
     Lock hold(sendLock_);
     const int id = ++lastId_;
     if (awaited) {
         Lock answers(answerLock_);
         awaited_.insert(id);
     }
-    const std::string command = CdpCommand(id, method, params, sessionId);
+    const std::string command = CdpCommand(id, method, params, sessionId, textField, text);
     Trace("-> ", command);
     if (!SendAll(socket_, EncodeTextFrame(command))) return 0;
     return id;
@@ -128,6 +128,11 @@ int CdpClient::SendCommand(const std::string& method, const nlohmann::json& para
 
 void CdpClient::Send(const std::string& method, const nlohmann::json& params, const std::string& sessionId) {
     SendCommand(method, params, sessionId, false);
+}
+
+void CdpClient::SendWithText(const std::string& method, const nlohmann::json& params, const std::string& sessionId,
+                             const std::string& textField, const std::string& text) {
+    SendCommand(method, params, sessionId, false, textField, text);
 }
 
 std::optional<CdpMessage> CdpClient::Call(const std::string& method, const nlohmann::json& params,

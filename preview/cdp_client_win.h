@@ -39,6 +39,9 @@ public:
 
     // Sends without waiting; the answer is dropped.
     void Send(const std::string& method, const nlohmann::json& params, const std::string& sessionId = {});
+    // The same with one long text parameter that needs no escaping (see CdpCommand).
+    void SendWithText(const std::string& method, const nlohmann::json& params, const std::string& sessionId,
+                      const std::string& textField, const std::string& text);
     // Sends and waits for the answer; nothing on time-out or a closed connection.
     std::optional<CdpMessage> Call(const std::string& method, const nlohmann::json& params,
                                    const std::string& sessionId = {}, DWORD timeoutMs = 10000);
@@ -46,7 +49,8 @@ public:
 
 private:
     CdpClient(SOCKET socket, EventSink events, ClosedSink closed);
-    int SendCommand(const std::string& method, const nlohmann::json& params, const std::string& sessionId, bool awaited);
+    int SendCommand(const std::string& method, const nlohmann::json& params, const std::string& sessionId, bool awaited,
+                    const std::string& textField = {}, const std::string& text = {});
     static DWORD WINAPI ReadLoop(void* self);
     void Deliver(CdpMessage message);
 

@@ -213,10 +213,9 @@ void WebView::Fulfill(const std::string& requestId, const Response& response) {
     body.resize(answer.bodyLength);
     nlohmann::json params{{"requestId", requestId},
                           {"responseCode", answer.status},
-                          {"responseHeaders", FetchHeaderEntries(answer.headers)},
-                          {"body", Base64Encode(body)}};
+                          {"responseHeaders", FetchHeaderEntries(answer.headers)}};
     if (!response.Reason().empty()) params["responsePhrase"] = response.Reason();
-    Send("Fetch.fulfillRequest", params);
+    browser_->Cdp().SendWithText("Fetch.fulfillRequest", params, sessionId_, "body", Base64Encode(body));
 }
 
 void WebView::OnBindingCalled(const nlohmann::json& params) {

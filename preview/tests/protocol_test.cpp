@@ -76,8 +76,11 @@ TEST(WebSocket, PlainAnswersEndWhereTheirLengthSays) {
 
 TEST(Cdp, CommandsNameTheirSessionOnlyWhenGiven) {
     EXPECT_EQ(CdpCommand(3, "Page.navigate", {{"url", "https://a/"}}, "S1"),
-              R"({"id":3,"method":"Page.navigate","params":{"url":"https://a/"},"sessionId":"S1"})");
+              R"({"id":3,"method":"Page.navigate","sessionId":"S1","params":{"url":"https://a/"}})");
     EXPECT_EQ(CdpCommand(4, "Browser.close", nullptr), R"({"id":4,"method":"Browser.close","params":{}})");
+    EXPECT_EQ(CdpCommand(5, "Fetch.fulfillRequest", {{"requestId", "r"}}, "S", "body", "QUJD"),
+              R"({"id":5,"method":"Fetch.fulfillRequest","sessionId":"S","params":{"requestId":"r","body":"QUJD"}})");
+    EXPECT_EQ(CdpCommand(6, "M", nullptr, "", "body", ""), R"({"id":6,"method":"M","params":{"body":""}})");
 }
 
 TEST(Cdp, AnswersEventsAndErrorsAreTold) {
