@@ -197,9 +197,11 @@ def x11(session, *args):
 
 
 def host_geometry(session, title):
+    """The size of the host's window, or None while it cannot be found (Wine may be re-creating it)."""
     window = x11(session, "search", "--name", f"^{title}$").split("\n")[0]
-    shell = dict(line.split("=", 1) for line in x11(session, "getwindowgeometry", "--shell", window).split("\n"))
-    return int(shell["WIDTH"]), int(shell["HEIGHT"])
+    lines = x11(session, "getwindowgeometry", "--shell", window).split("\n") if window else []
+    shell = dict(line.split("=", 1) for line in lines if "=" in line)
+    return (int(shell["WIDTH"]), int(shell["HEIGHT"])) if "WIDTH" in shell else None
 
 
 def record_shell_urls(session, tmp_path):
