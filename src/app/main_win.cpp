@@ -14,6 +14,7 @@
 #include "common/strings.h"
 #include "installer/install_runtime_win.h"
 #include "webview/app_webview_win.h"
+#include "loader/runtime_layout.h"
 #include "loader/webview2_loader_win.h"
 
 namespace {
@@ -22,7 +23,6 @@ const wchar_t kLoadFailedText[] = L"Failed to load package.json. Check the file 
 const wchar_t kParseFailedText[] =
     L"Failed to parse package.json. Check the file has valid JSON and that all parameters are correct.";
 const wchar_t kNoLocalAppDataText[] = L"Failed to find the local application data folder";
-const wchar_t kLoaderMissingText[] = L"WebView2Loader.dll is missing or damaged. Reinstall the app.";
 const wchar_t kFixedRuntimeMissingText[] =
     L"This app is set to \"fixed\" distribution mode, but the WebView2 control failed to initialize. Check there is "
     L"a valid fixed distribution of Microsoft Edge WebView2 runtime in the \"webview2\" subfolder.";
@@ -85,16 +85,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const std::wstring windowTitle = Utf8ToWide(manifest.title);
     // The fixed runtime is looked up beside the executable, not in whatever
     // folder the app happens to be started from.
-    const std::wstring fixedRuntimeFolder = Utf8ToWide(exeFolder + "webview2");
+    const std::wstring fixedRuntimeFolder = FixedRuntimeFolder(Utf8ToWide(exeFolder));
     const wchar_t* browserExecutableFolder =
         manifest.distributionMode == DistributionMode::Fixed ? fixedRuntimeFolder.c_str() : nullptr;
 
-    const std::optional<WebView2Loader> loader = LoadWebView2Loader(exeFolder);
-    if (!loader) {
-        ShowErrorBox(kLoaderMissingText, kAppCaption);
-        return 1;
-    }
-    if (!EnsureRuntime(instance, *loader, manifest, userDataFolder, browserExecutableFolder, windowTitle)) return 1;
+    const WebView2Loader loader(exeFolder);
+    if (!EnsureRuntime(instance, loader, manifest, userDataFolder, browserExecutableFolder, windowTitle)) return 1;
 
     auto extensionHost = std::make_unique<ExtensionHost>();
     extensionHost->exeFolder = exeFolder;
@@ -116,7 +112,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
     std::optional<AppWebView> appWebView;
     appWebView.emplace(manifest, window, exeFolder, kContentFolder, browserExecutableFolder, userDataFolder,
-                       extensionHost.get(), loader->createEnvironmentWithOptions);
+                       extensionHost.get(), loader.CreateEnvironmentWithOptions());
     g_appWebView = &*appWebView;
     appWebView->Init();
 

@@ -1,0 +1,47 @@
+#include "loader/runtime_layout.h"
+
+const wchar_t kRuntimeFolderValue[] = L"EBWebView";
+
+namespace {
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+std::wstring Join(const std::wstring& folder, const wchar_t* rest) {
+    if (folder.empty() || IsSeparator(folder.back())) return folder + rest;
+    return folder + L'\\' + rest;
+}
+
+}  // namespace
+
+const std::array<RuntimeChannel, 4>& RuntimeChannels() {
+    static const std::array<RuntimeChannel, 4> channels{{
+        {L"{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}", L""},
+        {L"{2CD8A007-E189-409D-A2C8-9AF4EF3C72AA}", L" beta"},
+        {L"{0D50BFEC-CD6A-4F9A-964C-C7416E3ACB10}", L" dev"},
+        {L"{65C35B14-6C1D-4122-AC46-7148CC9D6497}", L" canary"},
+    }};
+    return channels;
+}
+
+std::wstring RuntimeRegistryKey(const RuntimeChannel& channel) {
+    return std::wstring(L"Software\\Microsoft\\EdgeUpdate\\ClientState\\") + channel.guid;
+}
+
+std::wstring RuntimeDllPath(const std::wstring& folder, RuntimeArchitecture architecture) {
+    return Join(folder, architecture == RuntimeArchitecture::X64 ? L"EBWebView\\x64\\EmbeddedBrowserWebView.dll"
+                                                                 : L"EBWebView\\x86\\EmbeddedBrowserWebView.dll");
+}
+
+std::wstring FixedRuntimeFolder(const std::wstring& appFolder) { return Join(appFolder, L"webview2"); }
+
+std::wstring FixedRuntimeDllPath(const std::wstring& appFolder, RuntimeArchitecture architecture) {
+    return RuntimeDllPath(FixedRuntimeFolder(appFolder), architecture);
+}
+
+std::wstring InstalledRuntimeVersion(const std::wstring& registryFolder, const RuntimeChannel& channel) {
+    size_t end = registryFolder.size();
+    while (end > 0 && IsSeparator(registryFolder[end - 1])) --end;
+    size_t start = end;
+    while (start > 0 && !IsSeparator(registryFolder[start - 1])) --start;
+    return registryFolder.substr(start, end - start) + channel.suffix;
+}
