@@ -41,3 +41,12 @@ def dpi(wine_session):
     """Call with a DPI (e.g. 144) to set it for apps started afterwards; 96 again after the test."""
     yield wine_session.set_dpi
     wine_session.set_dpi(harness.DEFAULT_DPI)
+
+
+@pytest.fixture
+def installed_runtimes(wine_session):
+    """Registers runtime folders for the built-in loader to find; gone again after the test, since the
+    Wine prefix (and so its registry) serves the whole run."""
+    runtimes = harness.InstalledRuntimes(wine_session)
+    yield runtimes
+    runtimes.unregister_all()
