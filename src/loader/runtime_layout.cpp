@@ -4,11 +4,22 @@ const wchar_t kRuntimeFolderValue[] = L"EBWebView";
 
 namespace {
 
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+template <class Char>
+bool IsSeparator(Char c) {
+    return c == Char('\\') || c == Char('/');
+}
 
-std::wstring Join(const std::wstring& folder, const wchar_t* rest) {
-    if (folder.empty() || IsSeparator(folder.back())) return folder + rest;
-    return folder + L'\\' + rest;
+// `rest` is ASCII, so it widens character by character.
+template <class Text>
+Text Join(const Text& folder, const char* rest) {
+    const Text tail(rest, rest + std::char_traits<char>::length(rest));
+    if (folder.empty() || IsSeparator(folder.back())) return folder + tail;
+    return folder + typename Text::value_type('\\') + tail;
+}
+
+const char* DllInFolder(RuntimeArchitecture architecture) {
+    return architecture == RuntimeArchitecture::X64 ? "EBWebView\\x64\\EmbeddedBrowserWebView.dll"
+                                                    : "EBWebView\\x86\\EmbeddedBrowserWebView.dll";
 }
 
 }  // namespace
@@ -28,14 +39,13 @@ std::wstring RuntimeRegistryKey(const RuntimeChannel& channel) {
 }
 
 std::wstring RuntimeDllPath(const std::wstring& folder, RuntimeArchitecture architecture) {
-    return Join(folder, architecture == RuntimeArchitecture::X64 ? L"EBWebView\\x64\\EmbeddedBrowserWebView.dll"
-                                                                 : L"EBWebView\\x86\\EmbeddedBrowserWebView.dll");
+    return Join(folder, DllInFolder(architecture));
 }
 
-std::wstring FixedRuntimeFolder(const std::wstring& appFolder) { return Join(appFolder, L"webview2"); }
+std::string FixedRuntimeFolder(const std::string& appFolder) { return Join(appFolder, "webview2"); }
 
-std::wstring FixedRuntimeDllPath(const std::wstring& appFolder, RuntimeArchitecture architecture) {
-    return RuntimeDllPath(FixedRuntimeFolder(appFolder), architecture);
+std::string FixedRuntimeDllPath(const std::string& appFolder, RuntimeArchitecture architecture) {
+    return Join(FixedRuntimeFolder(appFolder), DllInFolder(architecture));
 }
 
 std::wstring InstalledRuntimeVersion(const std::wstring& registryFolder, const RuntimeChannel& channel) {

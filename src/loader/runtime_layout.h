@@ -28,9 +28,10 @@ extern const wchar_t kRuntimeFolderValue[];
 // <folder>\EBWebView\<x86|x64>\EmbeddedBrowserWebView.dll
 std::wstring RuntimeDllPath(const std::wstring& folder, RuntimeArchitecture architecture);
 
-// The fixed runtime shipped with an app: <appFolder>\webview2 and the DLL in it.
-std::wstring FixedRuntimeFolder(const std::wstring& appFolder);
-std::wstring FixedRuntimeDllPath(const std::wstring& appFolder, RuntimeArchitecture architecture);
+// The fixed runtime shipped with an app: <appFolder>\webview2 and the DLL in it
+// (UTF-8, as the app's folders are held).
+std::string FixedRuntimeFolder(const std::string& appFolder);
+std::string FixedRuntimeDllPath(const std::string& appFolder, RuntimeArchitecture architecture);
 
 // An installed runtime's version: the last component of its registry folder,
 // with the channel's suffix.

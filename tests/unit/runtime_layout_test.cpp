@@ -44,8 +44,8 @@ INSTANTIATE_TEST_SUITE_P(
         DllPathCase{L"C:/rt/", RuntimeArchitecture::X86, L"C:/rt/EBWebView\\x86\\EmbeddedBrowserWebView.dll"}));
 
 struct FixedCase {
-    const wchar_t* appFolder;
-    const wchar_t* folder;
+    const char* appFolder;
+    const char* folder;
 };
 
 class FixedRuntimeTest : public ::testing::TestWithParam<FixedCase> {};
@@ -53,13 +53,14 @@ class FixedRuntimeTest : public ::testing::TestWithParam<FixedCase> {};
 TEST_P(FixedRuntimeTest, LiesInTheWebview2SubfolderOfTheApp) {
     EXPECT_EQ(FixedRuntimeFolder(GetParam().appFolder), GetParam().folder);
     EXPECT_EQ(FixedRuntimeDllPath(GetParam().appFolder, RuntimeArchitecture::X86),
-              std::wstring(GetParam().folder) + L"\\EBWebView\\x86\\EmbeddedBrowserWebView.dll");
+              std::string(GetParam().folder) + "\\EBWebView\\x86\\EmbeddedBrowserWebView.dll");
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, FixedRuntimeTest,
-                         ::testing::Values(FixedCase{L"C:\\app\\", L"C:\\app\\webview2"},
-                                           FixedCase{L"C:\\app", L"C:\\app\\webview2"},
-                                           FixedCase{L"\\\\srv\\share\\app\\", L"\\\\srv\\share\\app\\webview2"}));
+                         ::testing::Values(FixedCase{"C:\\app\\", "C:\\app\\webview2"},
+                                           FixedCase{"C:\\app", "C:\\app\\webview2"},
+                                           FixedCase{"C:\\Apps\\Café\\", "C:\\Apps\\Café\\webview2"},
+                                           FixedCase{"\\\\srv\\share\\app\\", "\\\\srv\\share\\app\\webview2"}));
 
 struct VersionCase {
     const wchar_t* registryFolder;
