@@ -30,10 +30,15 @@ bool FileExists(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::wstring FullPath(PCWSTR path) {
-    std::wstring full(GetFullPathNameW(path, 0, nullptr, nullptr), L'\0');
-    full.resize(GetFullPathNameW(path, static_cast<DWORD>(full.size()), full.data(), nullptr));
-    return full.empty() ? path : full;
+// LoadLibraryExW's altered search order needs an absolute path.
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return path;
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) return path;
+    full.resize(length);
+    return full;
 }
 
 std::optional<std::wstring> RegistryFolder(HKEY root, const RuntimeChannel& channel) {
@@ -53,7 +58,10 @@ std::optional<std::wstring> RegistryFolder(HKEY root, const RuntimeChannel& chan
         ERROR_SUCCESS) {
         return std::nullopt;
     }
-    folder.resize(bytes / sizeof(wchar_t) - 1);  // RegGetValueW counts the terminating null
+    folder.resize(bytes / sizeof(wchar_t));
+    while (!folder.empty() && folder.back() == L'\0') folder.pop_back();  // the terminator is counted
+    // An empty value would name the current directory.
+    if (folder.empty()) return std::nullopt;
     return folder;
 }
 
@@ -63,7 +71,7 @@ std::optional<RuntimeDll> FindInstalledRuntime() {
         for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
             const auto folder = RegistryFolder(root, channel);
             if (!folder) continue;
-            std::wstring dll = RuntimeDllPath(*folder, kProcessArchitecture);
+            std::wstring dll = FullPath(RuntimeDllPath(*folder, kProcessArchitecture));
             if (FileExists(dll)) {
                 return RuntimeDll{std::move(dll), kInstalledRuntime, InstalledRuntimeVersion(*folder, channel)};
             }
@@ -74,7 +82,7 @@ std::optional<RuntimeDll> FindInstalledRuntime() {
 
 std::optional<RuntimeDll> LocateRuntime(PCWSTR browserExecutableFolder) {
     if (!browserExecutableFolder || !*browserExecutableFolder) return FindInstalledRuntime();
-    std::wstring dll = RuntimeDllPath(FullPath(browserExecutableFolder), kProcessArchitecture);
+    std::wstring dll = FullPath(RuntimeDllPath(browserExecutableFolder, kProcessArchitecture));
     if (!FileExists(dll)) return std::nullopt;
     return RuntimeDll{std::move(dll), kGivenFolder, {}};
 }

@@ -99,7 +99,7 @@ START_CASES = {
     "no loader, fixed runtime folder": (None, FIXED, [], "fixed"),
     "no loader, installed through HKLM": (None, {}, [("HKLM", "stable", "120.0.0.1", True)], ("HKLM", "stable")),
     "no loader, installed through HKCU, beta": (None, {}, [("HKCU", "beta", "121.0.0.2", True)], ("HKCU", "beta")),
-    "Microsoft's loader present: preferred": ("standin", FIXED, [], "loader"),
+    "WebView2Loader.dll present: preferred": ("standin", FIXED, [], "loader"),
     "loader is a text file: built-in": ("text", FIXED, [], "fixed"),
     "loader without its functions: built-in": ("no-exports", {}, [("HKLM", "stable", "120.0.0.1", True)],
                                                ("HKLM", "stable")),
@@ -146,7 +146,7 @@ def test_without_any_runtime_the_installer_is_offered(app, installed_runtimes):
 
 # --- a creation that fails through its completion, retried by the loader -------------------------
 
-RETRY_DOORS = {"Microsoft's loader": "standin", "built-in loader": None}
+RETRY_DOORS = {"WebView2Loader.dll": "standin", "built-in loader": None}
 
 
 @pytest.mark.xfail(strict=True, reason="host frees creation state early")
