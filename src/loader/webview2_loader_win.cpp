@@ -2,6 +2,7 @@
 
 #include <type_traits>
 
+#include "common/co_task_string_win.h"
 #include "common/paths.h"
 #include "common/strings.h"
 #include "loader/builtin_loader_win.h"
@@ -20,9 +21,7 @@ WebView2Loader::WebView2Loader(const std::string& exeFolder)
 }
 
 bool IsRuntimeAvailable(const WebView2Loader& loader, const wchar_t* browserExecutableFolder) {
-    LPWSTR version = nullptr;
-    loader.GetAvailableBrowserVersionString()(browserExecutableFolder, &version);
-    if (!version) return false;
-    CoTaskMemFree(version);
-    return true;
+    CoTaskString version;
+    loader.GetAvailableBrowserVersionString()(browserExecutableFolder, version.Put());
+    return static_cast<bool>(version);
 }

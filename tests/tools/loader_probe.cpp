@@ -10,10 +10,10 @@
 #include "common/co_task_string_win.h"
 
 int wmain(int argc, wchar_t** argv) {
-    LPWSTR version = nullptr;
-    const HRESULT hr = BuiltInGetAvailableBrowserVersionString(argc > 1 ? argv[1] : nullptr, &version);
-    const bool found = version != nullptr;
-    const std::string text = TakeCoTaskString(version);
+    CoTaskString version;
+    const HRESULT hr = BuiltInGetAvailableBrowserVersionString(argc > 1 ? argv[1] : nullptr, version.Put());
+    const bool found = static_cast<bool>(version);
+    const std::string text = version.Utf8();
     std::printf("{\"hr\":\"0x%08lX\",\"version\":%s%s%s}\n", static_cast<unsigned long>(hr), found ? "\"" : "",
                 found ? text.c_str() : "null", found ? "\"" : "");
     return 0;

@@ -149,7 +149,6 @@ def test_without_any_runtime_the_installer_is_offered(app, installed_runtimes):
 RETRY_DOORS = {"WebView2Loader.dll": "standin", "built-in loader": None}
 
 
-@pytest.mark.xfail(strict=True, reason="host frees creation state early")
 @pytest.mark.parametrize("loader", RETRY_DOORS.values(), ids=RETRY_DOORS.keys())
 def test_creation_state_outlives_a_failed_completion(app, loader):
     app.manifest({"name": "qf-test-loader-retry", "window": {"title": "Retry Title"}, "settings": FIXED,
