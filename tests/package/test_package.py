@@ -124,6 +124,9 @@ def test_the_exe_does_not_import_what_only_the_runtime_installer_needs(unpacked)
     imports = pe_imports(unpacked / "Quillframe.exe")
     assert "kernel32.dll" in imports and "user32.dll" in imports, imports
     assert "urlmon.dll" not in imports and "comctl32.dll" not in imports, imports
+    # Nor version.dll, which the built-in loader reads a fixed runtime's version with: it is no known DLL, so
+    # imported, a copy planted beside the exe would load at every start.
+    assert "version.dll" not in imports, imports
 
 
 def test_the_readme_says_what_to_add_and_how_the_app_folder_looks(unpacked):
