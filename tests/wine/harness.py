@@ -393,8 +393,9 @@ class InstalledRuntimes:
         key = rf"{root}\{RUNTIME_UPDATE_KEY}\ClientState\{RUNTIME_CHANNELS[channel]}"
         self.session.reg_add(key, "EBWebView", "REG_SZ", to_windows(folder), "/reg:32")
 
-    def unregister_all(self):
-        for root in sorted(self._roots):
+    def unregister_all(self, roots=None):
+        """Removes the values registered here, or everything under `roots` (e.g. left by a killed run)."""
+        for root in sorted(roots or self._roots):
             self.session.reg_delete(rf"{root}\{RUNTIME_UPDATE_KEY}", "/reg:32")
         self._roots.clear()
 
