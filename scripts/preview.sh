@@ -27,18 +27,16 @@ app=$(cd "$app" && pwd)
 
 bin=$root/build/$preset/bin
 runtime=$bin/preview/EBWebView/$arch/EmbeddedBrowserWebView.dll
-for f in "$bin/Quillframe.exe" "$bin/preview/WebView2Loader.dll" "$runtime"; do
-  [ -f "$f" ] || { echo "preview.sh: $f is missing: cmake --build build/$preset --target Quillframe EmbeddedBrowserWebView qf_preview_loader" >&2; exit 2; }
+for f in "$bin/Quillframe.exe" "$runtime"; do
+  [ -f "$f" ] || { echo "preview.sh: $f is missing: cmake --build build/$preset --target Quillframe qf_preview_runtime" >&2; exit 2; }
 done
 
 export WINEPREFIX=${WINEPREFIX:-$root/build/wine/prefix} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 stage=$(mktemp -d /tmp/quillframe-preview.XXXXXX)
 trap 'rm -rf "$stage"' EXIT
 cp -rs "$app/." "$stage/"
-rm -f "$stage/Quillframe.exe" "$stage/WebView2Loader.dll"
+rm -f "$stage/Quillframe.exe"
 cp "$bin/Quillframe.exe" "$stage/"
-# Until the exe finds runtimes itself it loads WebView2Loader.dll; the preview's own finds the runtime.
-cp "$bin/preview/WebView2Loader.dll" "$stage/"
 
 version=$(python3 -c 'import sys; print(open(sys.argv[1],"rb").read().decode("utf-16-le","ignore").split("ProductVersion\0")[1].split("\0")[0].strip("\0"))' "$runtime" 2>/dev/null || echo 156.0.0.0)
 if grep -q '"distribution-mode"[[:space:]]*:[[:space:]]*"fixed"' "$app/package.json"; then
@@ -46,14 +44,14 @@ if grep -q '"distribution-mode"[[:space:]]*:[[:space:]]*"fixed"' "$app/package.j
   mkdir -p "$stage/webview2/EBWebView/$arch"
   cp "$runtime" "$stage/webview2/EBWebView/$arch/"
 else
-  # Installed for the prefix: <location>\<version>\EBWebView\<arch>\, named by the runtime's client key.
-  location='C:\Program Files (x86)\Quillframe Preview\Application'
-  folder=$WINEPREFIX/drive_c/Program\ Files\ \(x86\)/Quillframe\ Preview/Application/$version/EBWebView/$arch
-  mkdir -p "$folder"
-  cp "$runtime" "$folder/"
-  key='HKLM\SOFTWARE\WOW6432Node\Microsoft\EdgeUpdate\Clients\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}'
-  /usr/lib/wine/wine64 reg add "$key" /v pv /t REG_SZ /d "$version" /f >/dev/null 2>&1
-  /usr/lib/wine/wine64 reg add "$key" /v location /t REG_SZ /d "$location" /f >/dev/null 2>&1
+  # Installed for the prefix: <folder>\EBWebView\<arch>\, the folder named by the stable channel's
+  # ClientState key (value EBWebView) and ending in the version.
+  folder='C:\Program Files (x86)\Quillframe Preview\Application\'$version
+  unix=$WINEPREFIX/drive_c/Program\ Files\ \(x86\)/Quillframe\ Preview/Application/$version/EBWebView/$arch
+  mkdir -p "$unix"
+  cp "$runtime" "$unix/"
+  key='HKLM\SOFTWARE\WOW6432Node\Microsoft\EdgeUpdate\ClientState\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}'
+  /usr/lib/wine/wine64 reg add "$key" /v EBWebView /t REG_SZ /d "$folder" /f >/dev/null 2>&1
 fi
 
 if [ -n "${DISPLAY:-}" ] && [ -z "$screenshot" ]; then

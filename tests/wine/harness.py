@@ -202,8 +202,7 @@ class RunResult:
                            "transcriptTail": self.transcript[-20:]}, indent=1, ensure_ascii=False)
 
 
-LOADERS = {"standin": "WebView2Loader.dll", "no-exports": "qf_no_exports.dll", "text": None,
-           "preview": "preview/WebView2Loader.dll", None: None}
+LOADERS = {"standin": "WebView2Loader.dll", "no-exports": "qf_no_exports.dll", "text": None, None: None}
 RUNTIME_DLL = "EmbeddedBrowserWebView.dll"
 
 
@@ -276,8 +275,7 @@ class AppFolder:
 
     def loader(self, kind):
         """WebView2Loader.dll at the next run: "standin" (the scripted runtime, the default),
-        "no-exports" (a DLL without the loader functions), "text" (a text file), "preview" (the loader
-        that finds the Chromium preview runtime, tests/wine/test_preview.py) or None (absent)."""
+        "no-exports" (a DLL without the loader functions), "text" (a text file) or None (absent)."""
         if kind not in LOADERS:
             raise ValueError(kind)
         self.loader_kind = kind

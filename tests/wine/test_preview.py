@@ -163,7 +163,7 @@ def preview_app(app, manifest_changes=None):
     app.manifest(manifest)
     runtime = app.bin_dir / "preview" / "EBWebView"
     shutil.copytree(runtime, app.folder / "webview2" / "EBWebView", dirs_exist_ok=True)
-    app.loader("preview")
+    app.loader(None)  # the exe's own loader finds it
     return manifest
 
 
@@ -204,19 +204,20 @@ def host_geometry(session, title):
     return (int(shell["WIDTH"]), int(shell["HEIGHT"])) if "WIDTH" in shell else None
 
 
-def record_shell_urls(session, tmp_path):
-    """Wine's browser for links handed to the shell: a script that writes the URL down."""
+@pytest.fixture
+def shell_urls(wine_session, tmp_path):
+    """Wine's browser for links handed to the shell, for one test: a script that writes the URL down."""
     log = tmp_path / "shell-urls.txt"
     script = tmp_path / "record-url.sh"
     script.write_text(f"#!/bin/sh\necho \"$1\" >> {log}\n")
     script.chmod(0o755)
-    session.reg_add(r"HKCU\Software\Wine\WineBrowser", "Browsers", "REG_SZ", str(script))
-    return log
+    wine_session.reg_add(r"HKCU\Software\Wine\WineBrowser", "Browsers", "REG_SZ", str(script))
+    yield log
+    wine_session.wine("reg", "delete", r"HKCU\Software\Wine\WineBrowser", "/v", "Browsers", "/f")
 
 
-def test_the_example_app_runs_in_chromium_through_the_host(app, wine_session, tmp_path):
+def test_the_example_app_runs_in_chromium_through_the_host(app, wine_session, shell_urls, tmp_path):
     manifest = preview_app(app)
-    shell_urls = record_shell_urls(wine_session, tmp_path)
     profile = app.user_data_dir(manifest["name"]) / "EBWebView"
     run = PreviewRun(app)
     session = run.attach()
