@@ -31,7 +31,14 @@ for f in "$bin/Quillframe.exe" "$runtime"; do
   [ -f "$f" ] || { echo "preview.sh: $f is missing: cmake --build build/$preset --target Quillframe qf_preview_runtime" >&2; exit 2; }
 done
 
-export WINEPREFIX=${WINEPREFIX:-$root/build/wine/prefix} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# A prefix of its own: an installed preview runtime must not show up in the tests' prefix.
+export WINEPREFIX=${WINEPREFIX:-$root/build/wine/preview-prefix} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "preview.sh: creating the Wine prefix $WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+  /usr/lib/wine/wineserver64 -w
+fi
 stage=$(mktemp -d /tmp/quillframe-preview.XXXXXX)
 trap 'rm -rf "$stage"' EXIT
 cp -rs "$app/." "$stage/"
