@@ -167,19 +167,20 @@ def preview_app(app, manifest_changes=None):
     return manifest
 
 
+def command_line(process):
+    """A /proc entry's command line; empty once the process is gone."""
+    try:
+        return (process / "cmdline").read_bytes()
+    except OSError:
+        return b""
+
+
 def chromium_pids(profile):
     """Processes whose command line names the app's Chromium profile (reached through the prefix's
     dosdevices, so only the part under the drive counts)."""
     profile = "/" + str(Path(*Path(profile).parts[Path(profile).parts.index("drive_c") + 1:]))
-    pids = []
-    for entry in Path("/proc").iterdir():
-        if entry.name.isdigit():
-            try:
-                if str(profile).encode() in (entry / "cmdline").read_bytes():
-                    pids.append(int(entry.name))
-            except OSError:
-                pass
-    return pids
+    return [int(entry.name) for entry in Path("/proc").iterdir()
+            if entry.name.isdigit() and profile.encode() in command_line(entry)]
 
 
 def wait_until(condition, timeout, what):
@@ -289,8 +290,7 @@ def test_killing_the_host_leaves_no_chromium(app, wine_session):
     run.attach()
     assert chromium_pids(profile)
     exe = harness.to_windows(app.exe).encode()
-    host = [int(p.name) for p in Path("/proc").iterdir() if p.name.isdigit() and (p / "cmdline").exists() and
-            (p / "cmdline").read_bytes().startswith(exe)]
+    host = [int(p.name) for p in Path("/proc").iterdir() if p.name.isdigit() and command_line(p).startswith(exe)]
     assert host
     for pid in host:
         os.kill(pid, 9)
