@@ -154,13 +154,13 @@ class PreviewRun:
         return self.result
 
 
-def preview_app(app, manifest_changes=None):
+def preview_app(app):
     """The example app in a fresh folder with the preview runtime as its fixed runtime."""
     shutil.copytree(app.bin_dir / EXAMPLE, app.folder, dirs_exist_ok=True)
     manifest = json.loads((app.folder / "package.json").read_text())
     manifest["settings"]["distribution-mode"] = "fixed"
-    manifest.update(manifest_changes or {})
     app.manifest(manifest)
+    app.remove_user_data()  # a fresh profile: nothing left from an earlier run counts
     runtime = app.bin_dir / "preview" / "EBWebView"
     shutil.copytree(runtime, app.folder / "webview2" / "EBWebView", dirs_exist_ok=True)
     app.loader(None)  # the exe's own loader finds it
@@ -296,6 +296,24 @@ def test_killing_the_host_leaves_no_chromium(app, wine_session):
         os.kill(pid, 9)
     run.finish()
     wait_until(lambda: not chromium_pids(profile), 10, "Chromium outlived the killed host")
+
+
+def test_when_chromium_dies_the_window_stays_and_the_end_is_logged(app, wine_session):
+    manifest = preview_app(app)
+    profile = app.user_data_dir(manifest["name"]) / "EBWebView"
+    run = PreviewRun(app, timeout=30)
+    run.attach()
+    for pid in chromium_pids(profile):
+        os.kill(pid, 9)
+    wait_until(lambda: "Chromium ended" in (profile / "preview.log").read_text(errors="replace")
+               if (profile / "preview.log").exists() else False, 10, "the end was not logged")
+    time.sleep(1)
+    assert x11(wine_session, "search", "--name", "^Quillframe example$")
+    assert run.thread.is_alive()
+    exe = harness.to_windows(app.exe).encode()
+    for pid in [int(p.name) for p in Path("/proc").iterdir() if p.name.isdigit() and command_line(p).startswith(exe)]:
+        os.kill(pid, 9)
+    run.finish()
 
 
 def test_a_missing_chromium_fails_the_start_with_its_code(app):
