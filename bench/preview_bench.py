@@ -7,6 +7,7 @@ DevTools) against the same ranges from a plain loopback HTTP server, in the same
 Uses the 64-bit twin (build/win64-test) and writes build/bench/preview.json."""
 
 import argparse
+import base64
 import http.server
 import json
 import os
@@ -95,6 +96,34 @@ def first_paint(app, runs):
     return statistics.median(figures)
 
 
+def interception_floor(cdp, session, size, count):
+    """The same fetch answered by this script at once through Fetch.fulfillRequest, body encoded ahead:
+    what Chromium's interception itself costs, with no host behind it."""
+    cdp.call("Fetch.enable", session, patterns=[{"urlPattern": "https://quillframe.localhost/floor*",
+                                                 "requestStage": "Request"}])
+    body = base64.b64encode(os.urandom(size)).decode()
+    times = []
+    for index in range(count):
+        cdp.next_id += 1
+        waiting = cdp.next_id
+        expression = ("(async () => { const start = performance.now(); const answer = await fetch('floor?%d');"
+                      " await answer.arrayBuffer(); return performance.now() - start; })()" % index)
+        cdp._send(json.dumps({"id": waiting, "method": "Runtime.evaluate", "sessionId": session,
+                              "params": {"expression": expression, "awaitPromise": True, "returnByValue": True}}))
+        while True:
+            message = cdp._receive()
+            if message and message.get("method") == "Fetch.requestPaused":
+                cdp.next_id += 1
+                cdp._send(json.dumps({"id": cdp.next_id, "method": "Fetch.fulfillRequest", "sessionId": session,
+                                      "params": {"requestId": message["params"]["requestId"], "responseCode": 200,
+                                                 "body": body}}))
+            elif message and message.get("id") == waiting:
+                times.append(message["result"]["result"]["value"])
+                break
+    cdp.call("Fetch.disable", session)
+    return statistics.median(times)
+
+
 def ranges(app, server_port, fetches):
     run = PreviewRun(app)
     session = run.attach()
@@ -109,6 +138,7 @@ def ranges(app, server_port, fetches):
         for name, where in (("preview", session), ("loopback", loopback)):
             run.cdp.evaluate(where, f"({FETCHES})('bench.bin', {size}, 3)")  # warm-up
             figures[(size, name)] = run.cdp.evaluate(where, f"({FETCHES})('bench.bin', {size}, {fetches})")
+        figures[(size, "floor")] = interception_floor(run.cdp, session, size, fetches)
     run.cdp.call("Target.closeTarget", targetId=target)
     run.cdp.evaluate(session, "window.close(); true")
     run.finish()
@@ -136,7 +166,8 @@ def main():
     for size, label in ((64 << 10, "64 KiB"), (1 << 20, "1 MiB")):
         preview, loopback = fetched[(size, "preview")], fetched[(size, "loopback")]
         rows.append({"figure": f"{label} range fetch from the page (median)", "preview_ms": round(preview, 2),
-                     "loopback_ms": round(loopback, 2), "ratio": round(preview / loopback, 2)})
+                     "loopback_ms": round(loopback, 2), "ratio": round(preview / loopback, 2),
+                     "interception_floor_ms": round(fetched[(size, "floor")], 2)})
     out = REPO / "build" / "bench"
     out.mkdir(parents=True, exist_ok=True)
     (out / "preview.json").write_text(json.dumps(rows, indent=1))

@@ -60,7 +60,12 @@ class Cdp:
     def _send(self, text):
         data = text.encode()
         header = bytes([0x81])
-        header += bytes([0x80 | len(data)]) if len(data) < 126 else bytes([0x80 | 126]) + len(data).to_bytes(2, "big")
+        if len(data) < 126:
+            header += bytes([0x80 | len(data)])
+        elif len(data) < 65536:
+            header += bytes([0x80 | 126]) + len(data).to_bytes(2, "big")
+        else:
+            header += bytes([0x80 | 127]) + len(data).to_bytes(8, "big")
         self.sock.sendall(header + b"\0\0\0\0" + data)
 
     def _read(self, count):
