@@ -2,12 +2,21 @@
 
 #include <commctrl.h>
 
+#include "common/unique_handle_win.h"
+
 #include "page_win.h"
 #include "unix_win.h"
 
 namespace preview {
 
 namespace {
+
+struct RegionTraits {
+    using Handle = HRGN;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle region) { DeleteObject(region); }
+};
+using Region = UniqueHandle<RegionTraits>;
 
 // The page of Chromium's app window: the one page target still showing its start-up data: document.
 std::optional<std::string> AppPageTarget(CdpClient& cdp) {
@@ -63,12 +72,10 @@ LRESULT CALLBACK Controller::ParentProc(HWND window, UINT message, WPARAM wParam
     if (message == WM_ERASEBKGND && controller->visible_) {
         RECT client{};
         GetClientRect(window, &client);
-        HRGN rest = CreateRectRgnIndirect(&client);
-        HRGN page = CreateRectRgnIndirect(&controller->bounds_);
-        CombineRgn(rest, rest, page, RGN_DIFF);
-        FillRgn(reinterpret_cast<HDC>(wParam), rest, reinterpret_cast<HBRUSH>(GetClassLongPtrW(window, GCLP_HBRBACKGROUND)));
-        DeleteObject(page);
-        DeleteObject(rest);
+        const Region rest(CreateRectRgnIndirect(&client)), page(CreateRectRgnIndirect(&controller->bounds_));
+        CombineRgn(rest.get(), rest.get(), page.get(), RGN_DIFF);
+        FillRgn(reinterpret_cast<HDC>(wParam), rest.get(),
+                reinterpret_cast<HBRUSH>(GetClassLongPtrW(window, GCLP_HBRBACKGROUND)));
         return 1;
     }
     if (message == WM_PAINT && controller->visible_) ValidateRect(window, &controller->bounds_);

@@ -95,6 +95,8 @@ def test_the_zip_holds_exactly_the_host_the_example_app_the_header_and_the_docs(
                 "include/quillframe/extension.h", "www/quillframe-page.js"}
     expected |= {f"docs/{doc}.md" for doc in DOCS}
     expected |= {"www/" + path.relative_to(www).as_posix() for path in www.rglob("*") if path.is_file()}
+    # The example's media, made by the build (examples/CMakeLists.txt).
+    expected |= {"www/media/picture.png", "www/media/example-serif.ttf", "www/media/clip.webm"}
     with zipfile.ZipFile(package) as archive:
         names = [info.filename for info in archive.infolist() if not info.is_dir()]
     assert all(name.startswith(top) for name in names)
