@@ -9,6 +9,7 @@
 #include "app/main_window_win.h"
 #include "common/manifest.h"
 #include "common/message_box_win.h"
+#include "common/startup_texts.h"
 #include "app/startup_paths_win.h"
 #include "bridge/extension_host_win.h"
 #include "common/strings.h"
@@ -18,9 +19,6 @@
 
 namespace {
 
-const wchar_t kLoadFailedText[] = L"Failed to load package.json. Check the file is in the same folder as the app.";
-const wchar_t kParseFailedText[] =
-    L"Failed to parse package.json. Check the file has valid JSON and that all parameters are correct.";
 const wchar_t kNoLocalAppDataText[] = L"Failed to find the local application data folder";
 const wchar_t kLoaderMissingText[] = L"WebView2Loader.dll is missing or damaged. Reinstall the app.";
 const wchar_t kFixedRuntimeMissingText[] =
@@ -60,14 +58,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const std::string exeFolder = FolderOf(ExecutablePath());
     const std::string manifestText = ReadWholeFile(exeFolder + "package.json");
     if (manifestText.empty()) {
-        ShowErrorBox(kLoadFailedText, kAppCaption);
+        ShowErrorBox(Utf8ToWide(kLoadFailedText), kAppCaption);
         return 1;
     }
     AppManifest manifest;
     try {
         ParseManifest(manifestText, manifest);
     } catch (...) {
-        ShowErrorBox(kParseFailedText, kAppCaption);
+        ShowErrorBox(Utf8ToWide(kParseFailedText), kAppCaption);
         return 1;
     }
 

@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "common/app_folder.h"
 #include "common/paths.h"
 #include "common/strings.h"
 #include "webview/app_webview_win.h"
@@ -9,8 +10,6 @@
 ExtensionHost* g_extensionHost = nullptr;
 
 namespace {
-
-const char kLibraryName[] = "ZU2DavErudoze.dll";
 
 // The library may call back from threads of its own while the UI thread tears
 // the record down. Those threads touch the record only under this lock, and
@@ -71,7 +70,7 @@ bool LoadExtensionLibrary() {
     g_uiThreadId = GetCurrentThreadId();
 
     // The altered search path lets the library find its own dependencies beside it.
-    const std::wstring path = AddLongPathPrefix(Utf8ToWide(host->exeFolder + kLibraryName));
+    const std::wstring path = AddLongPathPrefix(Utf8ToWide(host->exeFolder + kExtensionLibraryName));
     host->module.reset(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!host->module) return false;
 
