@@ -61,8 +61,11 @@ std::string MisplacedRuntimeHint(const fs::path& folder) {
     fs::recursive_directory_iterator it(*runtime, fs::directory_options::skip_permission_denied, error), end;
     for (; !error && it != end; it.increment(error)) {
         if (it.depth() > 4) it.disable_recursion_pending();
-        if (AsciiLower(it->path().filename().u8string()) == "embeddedbrowserwebview.dll")
-            return "found " + Shown(it->path(), folder) + " instead";
+        if (AsciiLower(it->path().filename().u8string()) != "embeddedbrowserwebview.dll") continue;
+        const std::string found = "found " + Shown(it->path(), folder) + " instead";
+        const fs::path top = it->path().parent_path().parent_path().parent_path();
+        if (it.depth() == 2) return found + ": the host needs the x86 runtime";
+        return found + ": move the contents of " + Shown(top, folder) + " up into webview2";
     }
     return "webview2 holds no EmbeddedBrowserWebView.dll";
 }
@@ -135,7 +138,7 @@ Finding CheckFixedRuntime(const fs::path& folder, const AppManifest& manifest) {
     if (manifest.distributionMode != DistributionMode::Fixed)
         return Ok(kRuntimeCheck, "not used: evergreen mode uses the installed runtime, installed at first start");
     const std::string fix = std::string("unpack the x86 fixed-version runtime so that ") + kFixedRuntimeDll +
-                            " is beside package.json";
+                            " exists in the app folder";
     const auto dll = FindInFolder(folder, kFixedRuntimeDll);
     if (!dll) {
         Finding finding = Problem(kRuntimeCheck, std::string("no ") + kFixedRuntimeDll + " (" +
