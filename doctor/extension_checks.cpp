@@ -5,7 +5,7 @@
 #include <set>
 
 #include "app_files.h"
-#include "common/app_folder.h"
+#include "common/extension_library.h"
 #include "pe_image.h"
 
 namespace fs = std::filesystem;

@@ -1,8 +1,8 @@
 #include "app/main_window_win.h"
 
-#include "common/dpi_win.h"
 #include "app/window_frame_win.h"
 #include "bridge/extension_host_win.h"
+#include "common/dpi_win.h"
 #include "common/strings.h"
 #include "webview/app_webview_win.h"
 
@@ -12,10 +12,6 @@ const wchar_t kWindowClass[] = L"Quillframe";
 constexpr DWORD kResizableStyle = WS_OVERLAPPEDWINDOW;
 constexpr DWORD kFixedStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
-ICoreWebView2Controller* Controller() {
-    return g_appWebView ? g_appWebView->controller.Get() : nullptr;
-}
-
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_DESTROY:
@@ -23,14 +19,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_MOVE:
     case WM_MOVING:
-        if (ICoreWebView2Controller* controller = Controller()) controller->NotifyParentWindowPositionChanged();
+        if (g_appWebView) g_appWebView->NotifyWindowMoved();
         return 0;
     case WM_SIZE:
-        if (ICoreWebView2Controller* controller = Controller()) {
-            RECT bounds{};
-            GetClientRect(window, &bounds);
-            controller->put_Bounds(bounds);
-        }
+        if (g_appWebView) g_appWebView->FitToWindow();
         return 0;
     case WM_SYSCOMMAND:
         // Alt alone or Alt+key never enters menu mode; the mouse still opens the
@@ -46,14 +38,14 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 
 }  // namespace
 
-bool RegisterMainWindowClass(HINSTANCE instance, const AppManifest& manifest) {
+bool RegisterMainWindowClass(HINSTANCE instance, HICON icon) {
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof(windowClass);
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = MainWndProc;
     windowClass.hInstance = instance;
-    windowClass.hIcon = manifest.iconHandle;
-    windowClass.hIconSm = manifest.iconHandle;
+    windowClass.hIcon = icon;
+    windowClass.hIconSm = icon;
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     windowClass.lpszClassName = kWindowClass;

@@ -3,8 +3,9 @@
 
 #include "common/manifest.h"
 
-// Registers the "Quillframe" window class; false when Windows refuses.
-bool RegisterMainWindowClass(HINSTANCE instance, const AppManifest& manifest);
+// Registers the "Quillframe" window class with the app's icon (null: the
+// system's); false when Windows refuses.
+bool RegisterMainWindowClass(HINSTANCE instance, HICON icon);
 
 // Creates the main window hidden, its client area the manifest's logical size
 // scaled to the system DPI; null on failure.

@@ -2,10 +2,11 @@
 
 #include <atomic>
 
-#include "common/app_folder.h"
+#include "common/extension_library.h"
 #include "common/paths.h"
 #include "common/strings.h"
-#include "webview/app_webview_win.h"
+#include "bridge/web_message_bridge_win.h"
+#include "common/srw_lock_win.h"
 
 ExtensionHost* g_extensionHost = nullptr;
 
@@ -20,14 +21,6 @@ SRWLOCK g_recordLock = SRWLOCK_INIT;
 
 std::atomic<DWORD> g_uiThreadId{0};
 
-class RecordLock {
-public:
-    RecordLock() { AcquireSRWLockExclusive(&g_recordLock); }
-    ~RecordLock() { ReleaseSRWLockExclusive(&g_recordLock); }
-    RecordLock(const RecordLock&) = delete;
-    RecordLock& operator=(const RecordLock&) = delete;
-};
-
 template <class Proc>
 Proc FindEntryPoint(HMODULE module, const char* name) {
     return reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(module, name)));
@@ -36,8 +29,7 @@ Proc FindEntryPoint(HMODULE module, const char* name) {
 // On the UI thread: straight to the page, once the web view exists.
 void PostToPage(const std::string& json) {
     const ExtensionHost* host = g_extensionHost;
-    if (!host || !host->appWebView || !host->appWebView->webView) return;
-    host->appWebView->PostJsonToPage(json);
+    if (host && host->bridge) host->bridge->PostJsonToPage(json);
 }
 
 // On any other thread: the web view may only be used on the UI thread, so the
@@ -45,12 +37,12 @@ void PostToPage(const std::string& json) {
 // wake-up per batch keeps a chatty library from filling the thread's message
 // queue, and nothing is lost when the window goes away with texts waiting.
 void HandToUiThread(const char* json) {
-    RecordLock lock;
+    SrwLockGuard lock(g_recordLock);
     ExtensionHost* host = g_extensionHost;
-    if (!host || !host->appWebView) return;
+    if (!host || !host->bridge) return;
     const bool wakeNeeded = host->pendingFromOtherThreads.empty();
     host->pendingFromOtherThreads.emplace_back(json);
-    if (wakeNeeded && !PostMessageW(host->appWebView->window, kExtensionMessageToPage, 0, 0))
+    if (wakeNeeded && !PostMessageW(host->window, kExtensionMessageToPage, 0, 0))
         host->pendingFromOtherThreads.clear();  // the window is gone: no one will ever post them
 }
 
@@ -58,19 +50,19 @@ void HandToUiThread(const char* json) {
 
 ExtensionHost::~ExtensionHost() {
     {
-        RecordLock lock;
+        SrwLockGuard lock(g_recordLock);
         if (g_extensionHost == this) g_extensionHost = nullptr;
     }
     if (module && release) release();
 }
 
-bool LoadExtensionLibrary() {
+bool LoadExtensionLibrary(const AppFolders& folders) {
     ExtensionHost* host = g_extensionHost;
     if (!host) return false;
     g_uiThreadId = GetCurrentThreadId();
 
     // The altered search path lets the library find its own dependencies beside it.
-    const std::wstring path = AddLongPathPrefix(Utf8ToWide(host->exeFolder + kExtensionLibraryName));
+    const std::wstring path = AddLongPathPrefix(Utf8ToWide(folders.exe + kExtensionLibraryName));
     host->module.reset(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!host->module) return false;
 
@@ -81,11 +73,18 @@ bool LoadExtensionLibrary() {
     host->onExtensionMessage = FindEntryPoint<QuillframeOnExtensionMessageProc>(module, "OnExtensionMessage");
     if (!host->init || !host->release || !host->onMainWindowCreated || !host->onExtensionMessage) return false;
 
-    const char* const* ids = host->init(host->exeFolder.c_str(), host->contentFolder.c_str(),
-                                        host->userDataFolder.c_str(), PostMessageFromExtension);
+    const char* const* ids = host->init(folders.exe.c_str(), folders.content.c_str(), folders.userData.c_str(),
+                                        PostMessageFromExtension);
     if (!ids) return false;
     for (; *ids; ++ids) host->registeredComponentIds.emplace_back(*ids);
     return true;
+}
+
+void ConnectExtensionHost(WebMessageBridge& bridge, HWND window) {
+    SrwLockGuard lock(g_recordLock);
+    if (!g_extensionHost) return;
+    g_extensionHost->bridge = &bridge;
+    g_extensionHost->window = window;
 }
 
 void ReleaseExtensionLibrary() {
@@ -97,7 +96,7 @@ void ReleaseExtensionLibrary() {
 
 void DestroyExtensionHost(std::unique_ptr<ExtensionHost> host) {
     {
-        RecordLock lock;
+        SrwLockGuard lock(g_recordLock);
         if (g_extensionHost == host.get()) g_extensionHost = nullptr;
     }
     host.reset();
@@ -120,7 +119,7 @@ extern "C" void QUILLFRAME_CALL PostMessageFromExtension(const char* json) {
 void DeliverExtensionMessages() {
     std::deque<std::string> waiting;
     {
-        RecordLock lock;
+        SrwLockGuard lock(g_recordLock);
         if (!g_extensionHost) return;
         waiting.swap(g_extensionHost->pendingFromOtherThreads);
     }

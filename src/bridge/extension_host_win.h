@@ -6,13 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "common/app_folders.h"
 #include "common/unique_handle_win.h"
 #ifndef QUILLFRAME_HOST
 #define QUILLFRAME_HOST
 #endif
 #include "quillframe/extension.h"
 
-struct AppWebView;
+class WebMessageBridge;
 
 // Everything the host keeps about the optional extension library.
 struct ExtensionHost {
@@ -29,10 +30,9 @@ struct ExtensionHost {
     QuillframeReleaseProc release = nullptr;
     QuillframeOnMainWindowCreatedProc onMainWindowCreated = nullptr;
     QuillframeOnExtensionMessageProc onExtensionMessage = nullptr;
-    std::string exeFolder;
-    std::string contentFolder;
-    std::string userDataFolder;
-    AppWebView* appWebView = nullptr;  // not owned; set by the AppWebView constructor
+    // Not owned; set by ConnectExtensionHost once the page's bridge exists.
+    WebMessageBridge* bridge = nullptr;
+    HWND window = nullptr;
     std::vector<std::string> registeredComponentIds;
     // Texts the library sent from its own threads, waiting for the UI thread.
     // Guarded by the lock in extension_host_win.cpp.
@@ -42,11 +42,16 @@ struct ExtensionHost {
 // The record while start-up owns it; null before and after.
 extern ExtensionHost* g_extensionHost;
 
-// Loads ZU2DavErudoze.dll from the record's exeFolder, binds the four entry
+// Loads ZU2DavErudoze.dll from the executable's folder, binds the four entry
 // points and, when all four exist, calls Init and copies the ids it returns.
 // True when Init returned an id array. The calling thread becomes the thread
-// that the callback treats as the UI thread.
-bool LoadExtensionLibrary();
+// that the callback treats as the UI thread. Init keeps pointers into
+// `folders` until Release, so they must outlive the library.
+bool LoadExtensionLibrary(const AppFolders& folders);
+
+// Gives the record the bridge that posts to the page and the window that wakes
+// the UI thread; texts the library sends before this are dropped.
+void ConnectExtensionHost(WebMessageBridge& bridge, HWND window);
 
 // The library's Release (when exported), then its unloading.
 void ReleaseExtensionLibrary();

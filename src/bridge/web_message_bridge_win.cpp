@@ -1,9 +1,12 @@
+#include "bridge/web_message_bridge_win.h"
+
 #include "bridge/extension_host_win.h"
 #include "bridge/web_message.h"
-#include "common/strings.h"
-#include "webview/app_webview_win.h"
 
-void AppWebView::HandleWebMessage(const std::string& text) {
+WebMessageBridge::WebMessageBridge(PostToPage postToPage, WindowControl& window, const ExtensionHost* extensionHost)
+    : postToPage_(std::move(postToPage)), window_(window), extensionHost_(extensionHost) {}
+
+void WebMessageBridge::HandleWebMessage(const std::string& text) {
     // Any failure, parse errors included, drops the message silently.
     try {
         const PageRequest request = ParseWebMessage(text);
@@ -14,28 +17,26 @@ void AppWebView::HandleWebMessage(const std::string& text) {
             SendWrapperInitResponse();
             break;
         case PageRequestType::SetFullscreen:
-            SetFullscreen(request.fullscreen);
+            window_.SetFullscreen(request.fullscreen);
             break;
         case PageRequestType::SetWindowSize:
-            SetWindowSize(request.width, request.height);
+            window_.SetWindowSize(request.width, request.height);
             break;
         case PageRequestType::SetWindowPosition:
-            SetWindowPosition(request.x, request.y);
+            window_.SetWindowPosition(request.x, request.y);
             break;
         case PageRequestType::ExtensionMessage:
             // The received text itself, not a re-serialisation.
-            if (extensionHost && extensionHost->onExtensionMessage) extensionHost->onExtensionMessage(text.c_str());
+            if (extensionHost_ && extensionHost_->onExtensionMessage) extensionHost_->onExtensionMessage(text.c_str());
             break;
         }
     } catch (...) {
     }
 }
 
-void AppWebView::SendWrapperInitResponse() {
+void WebMessageBridge::SendWrapperInitResponse() {
     static const std::vector<std::string> kNoIds;
-    PostJsonToPage(BuildWrapperInitResponse(extensionHost ? extensionHost->registeredComponentIds : kNoIds));
+    PostJsonToPage(BuildWrapperInitResponse(extensionHost_ ? extensionHost_->registeredComponentIds : kNoIds));
 }
 
-void AppWebView::PostJsonToPage(const std::string& json) {
-    webView->PostWebMessageAsJson(Utf8ToWide(json).c_str());
-}
+void WebMessageBridge::PostJsonToPage(const std::string& json) { postToPage_(json); }

@@ -2,10 +2,6 @@
 #include <cstdint>
 #include <string>
 
-// The Windows icon handle type, declared without <windows.h> so the manifest
-// stays part of the portable core.
-struct HICON__;
-
 enum class DistributionMode : int32_t { Evergreen = 0, Fixed = 1 };
 enum class ContentMode : int32_t { Bundle = 0, Remote = 1 };
 
@@ -16,7 +12,6 @@ struct AppManifest {
     int32_t width = 0;
     int32_t height = 0;
     std::string icon;
-    HICON__* iconHandle = nullptr;  // set by start-up, not read from the file
     bool resizable = false;
     std::string chromiumArgs;
     ContentMode contentMode = ContentMode::Bundle;

@@ -44,7 +44,7 @@ ResponsePlan PlanResponse(bool exists, const std::string& requestPath, uint32_t 
             range->first, length};
 }
 
-ResponsePlan MappingFailed(ResponsePlan plan) {
+ResponsePlan BodyUnavailable(ResponsePlan plan) {
     plan.status = 500;
     plan.reason = "Internal Server Error";
     plan.body = ResponseBody::None;

@@ -33,8 +33,9 @@ constexpr uint32_t kMaxPartialLength = 4u << 20;
 ResponsePlan PlanResponse(bool exists, const std::string& requestPath, uint32_t size,
                           const std::optional<std::string>& rangeHeader);
 
-// The slice could not be cut from the file: 500, same headers, no body.
-ResponsePlan MappingFailed(ResponsePlan plan);
+// The planned body cannot be read (the file cannot be opened, or its slice
+// cannot be mapped): 500, same headers, no body.
+ResponsePlan BodyUnavailable(ResponsePlan plan);
 
 // Header lines joined by a single "\n", none after the last.
 std::string JoinHeaders(const std::vector<std::string>& lines);

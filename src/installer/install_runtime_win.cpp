@@ -4,6 +4,7 @@
 #include <process.h>
 
 #include "common/message_box_win.h"
+#include "common/message_loop_win.h"
 #include "common/strings.h"
 #include "common/unique_handle_win.h"
 #include "installer/bootstrapper_url_win.h"
@@ -16,15 +17,6 @@ static_assert(sizeof(STARTUPINFOW) == 68, "the 32-bit bootstrapper launch hands 
 #endif
 
 namespace {
-
-// Pumps until the progress window is destroyed, which posts the quit message.
-void RunMessageLoop() {
-    MSG message{};
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
 
 // Runs the bootstrapper with no arguments from the user data folder and waits
 // for it; its own UI reports how the installation went.
@@ -44,7 +36,7 @@ void RunBootstrapper(const std::wstring& setupPath, const std::wstring& folder) 
 
 }  // namespace
 
-void InstallRuntime(HINSTANCE instance, const std::string& userDataFolder, const AppManifest& manifest) {
+void InstallRuntime(HINSTANCE instance, HICON icon, const std::string& userDataFolder, const AppManifest& manifest) {
     const std::wstring folder = Utf8ToWide(userDataFolder);
     const std::wstring caption = Utf8ToWide(manifest.title);
 
@@ -60,7 +52,7 @@ void InstallRuntime(HINSTANCE instance, const std::string& userDataFolder, const
         ShowErrorBox(L"Failed to create user data directory", caption);
         return;
     }
-    if (!RegisterSetupWindowClass(instance, manifest.iconHandle)) {
+    if (!RegisterSetupWindowClass(instance, icon)) {
         ShowErrorBox(L"Failed to register window class", caption);
         return;
     }
@@ -80,7 +72,7 @@ void InstallRuntime(HINSTANCE instance, const std::string& userDataFolder, const
     // Without a download thread nobody would close the window; close it here so
     // start-up goes on to report the missing runtime.
     if (!thread) DestroyWindow(window);
-    RunMessageLoop();
+    RunMessageLoop();  // until the progress window is destroyed
     if (!thread) return;
     WaitForSingleObject(thread.get(), INFINITE);
 

@@ -12,28 +12,29 @@ using Microsoft::WRL::ComPtr;
 AppWebView* g_appWebView = nullptr;
 const char kVirtualOrigin[] = "https://quillframe.localhost/";
 
-AppWebView::AppWebView(const AppManifest& manifest, HWND window, std::string exeFolder, std::string contentFolder,
-                       const wchar_t* browserExecutableFolder, std::string userDataFolder,
-                       ExtensionHost* extensionHost, CreateEnvironmentWithOptionsFn createEnvironmentWithOptions)
-    : manifest(manifest),
-      extensionHost(extensionHost),
-      window(window),
-      exeFolder(std::move(exeFolder)),
-      contentFolder(std::move(contentFolder)),
-      userDataFolder(std::move(userDataFolder)),
-      originPrefix(manifest.contentMode == ContentMode::Remote ? manifest.main : kVirtualOrigin),
-      browserExecutableFolder(browserExecutableFolder),
-      createEnvironmentWithOptions_(createEnvironmentWithOptions) {
-    if (extensionHost) extensionHost->appWebView = this;
+AppWebView::AppWebView(const AppManifest& manifest, const AppFolders& folders, HWND window,
+                       WindowControl& windowControl, ExtensionHost* extensionHost,
+                       CreateEnvironmentWithOptionsFn createEnvironmentWithOptions)
+    : manifest_(manifest),
+      window_(window),
+      windowControl_(windowControl),
+      originPrefix_(manifest.contentMode == ContentMode::Remote ? manifest.main : kVirtualOrigin),
+      createEnvironmentWithOptions_(createEnvironmentWithOptions),
+      browserFolder_(Utf8ToWide(folders.fixedRuntime)),
+      userDataFolder_(Utf8ToWide(folders.userData)),
+      content_(folders.exe + folders.content, originPrefix_.size()),
+      bridge_([this](const std::string& json) { PostJsonToPage(json); }, windowControl, extensionHost) {
+    if (extensionHost) ConnectExtensionHost(bridge_, window);
 }
 
 void AppWebView::Init() {
-    ComPtr<ICoreWebView2EnvironmentOptions> options = CreateEnvironmentOptions();
-    options->put_AdditionalBrowserArguments(Utf8ToWide(manifest.chromiumArgs).c_str());
+    creationOptions_ = CreateEnvironmentOptions();
+    creationOptions_->put_AdditionalBrowserArguments(Utf8ToWide(manifest_.chromiumArgs).c_str());
     auto completed = MakeHandler<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>(
         [this](HRESULT errorCode, ICoreWebView2Environment* created) { return OnEnvironmentCreated(errorCode, created); });
-    const HRESULT result = createEnvironmentWithOptions_(browserExecutableFolder, Utf8ToWide(userDataFolder).c_str(),
-                                                         options.Get(), completed.Get());
+    const HRESULT result = createEnvironmentWithOptions_(browserFolder_.empty() ? nullptr : browserFolder_.c_str(),
+                                                         userDataFolder_.c_str(), creationOptions_.Get(),
+                                                         completed.Get());
     if (FAILED(result)) FailToStart(result);
 }
 
@@ -42,10 +43,10 @@ HRESULT AppWebView::OnEnvironmentCreated(HRESULT errorCode, ICoreWebView2Environ
         FailToStart(FAILED(errorCode) ? errorCode : E_POINTER);
         return S_OK;
     }
-    environment = createdEnvironment;
+    environment_ = createdEnvironment;
     auto completed = MakeHandler<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler>(
         [this](HRESULT code, ICoreWebView2Controller* created) { return OnControllerCreated(code, created); });
-    const HRESULT result = environment->CreateCoreWebView2Controller(window, completed.Get());
+    const HRESULT result = environment_->CreateCoreWebView2Controller(window_, completed.Get());
     if (FAILED(result)) FailToStart(result);
     return S_OK;
 }
@@ -55,28 +56,26 @@ HRESULT AppWebView::OnControllerCreated(HRESULT errorCode, ICoreWebView2Controll
         FailToStart(FAILED(errorCode) ? errorCode : E_POINTER);
         return S_OK;
     }
-    controller = createdController;
-    webView.Reset();
-    controller->get_CoreWebView2(&webView);
-    webView2.Reset();
-    if (webView) webView.As(&webView2);
-    if (!webView || !webView2) {
+    controller_ = createdController;
+    webView_.Reset();
+    controller_->get_CoreWebView2(&webView_);
+    webView2_.Reset();
+    if (webView_) webView_.As(&webView2_);
+    if (!webView_ || !webView2_) {
         FailToStart(E_NOINTERFACE);
         return S_OK;
     }
 
     ConfigureSettings();
-    RECT bounds{};
-    GetClientRect(window, &bounds);
-    controller->put_Bounds(bounds);
+    FitToWindow();
     RegisterEventHandlers();
-    webView->Navigate(Utf8ToWide(StartUrl()).c_str());
+    webView_->Navigate(Utf8ToWide(StartUrl()).c_str());
     return S_OK;
 }
 
 void AppWebView::ConfigureSettings() {
     ComPtr<ICoreWebView2Settings> settings;
-    webView->get_Settings(&settings);
+    webView_->get_Settings(&settings);
     if (!settings) return;
     settings->put_IsScriptEnabled(TRUE);
     settings->put_AreHostObjectsAllowed(FALSE);
@@ -84,11 +83,27 @@ void AppWebView::ConfigureSettings() {
     settings->put_IsWebMessageEnabled(TRUE);
     settings->put_IsZoomControlEnabled(FALSE);
     settings->put_AreDefaultContextMenusEnabled(TRUE);
-    settings->put_AreDevToolsEnabled(manifest.enableDevtools ? TRUE : FALSE);
+    settings->put_AreDevToolsEnabled(manifest_.enableDevtools ? TRUE : FALSE);
 }
 
 std::string AppWebView::StartUrl() const {
-    return manifest.contentMode == ContentMode::Remote ? manifest.main : originPrefix + manifest.main;
+    return manifest_.contentMode == ContentMode::Remote ? manifest_.main : originPrefix_ + manifest_.main;
+}
+
+void AppWebView::FitToWindow() {
+    if (!controller_) return;
+    RECT bounds{};
+    GetClientRect(window_, &bounds);
+    controller_->put_Bounds(bounds);
+}
+
+void AppWebView::NotifyWindowMoved() {
+    if (controller_) controller_->NotifyParentWindowPositionChanged();
+}
+
+void AppWebView::PostJsonToPage(const std::string& json) {
+    // Texts sent before the web view exists have no page to go to.
+    if (webView_) webView_->PostWebMessageAsJson(Utf8ToWide(json).c_str());
 }
 
 // A web view that cannot start would leave a hidden window running forever;
@@ -97,13 +112,7 @@ void AppWebView::FailToStart(HRESULT errorCode) {
     wchar_t code[16];
     swprintf(code, 16, L"0x%08lX", static_cast<unsigned long>(errorCode));
     const std::wstring text = std::wstring(L"Failed to start the web view (") + code + L")";
-    MessageBoxW(nullptr, text.c_str(), Utf8ToWide(manifest.title).c_str(), MB_OK | MB_ICONERROR);
-    DestroyWindow(window);
+    MessageBoxW(nullptr, text.c_str(), Utf8ToWide(manifest_.title).c_str(), MB_OK | MB_ICONERROR);
+    DestroyWindow(window_);
     PostQuitMessage(1);
-}
-
-void AppWebView::ReleaseMappedFiles() {
-    // Each record unmaps its view, then closes the mapping, then the file; one
-    // that a response stream still reads goes when that stream is released.
-    mappedFiles.clear();
 }

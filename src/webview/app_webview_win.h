@@ -1,75 +1,77 @@
 #pragma once
 #include <windows.h>
-#include <shobjidl.h>
 #include <wrl/client.h>
 
-#include <cstdint>
-#include <map>
-#include <memory>
 #include <string>
 
+#include "bridge/web_message_bridge_win.h"
+#include "bridge/window_control.h"
+#include "common/app_folders.h"
 #include "common/manifest.h"
-#include "content/mapped_file_win.h"
+#include "content/content_server_win.h"
 #include "loader/webview2_win.h"
 
 struct ExtensionHost;
 
-// The one web view host: the window, its folders, the WebView2 objects, the
-// cache of mapped content files and the full-screen state.
+// The one web view host: creates the runtime's environment, controller and web
+// view in the main window, configures them, registers the event handlers and
+// wires the content server and the page bridge to them.
 class AppWebView {
 public:
-    AppWebView(const AppManifest& manifest, HWND window, std::string exeFolder, std::string contentFolder,
-               const wchar_t* browserExecutableFolder, std::string userDataFolder, ExtensionHost* extensionHost,
-               CreateEnvironmentWithOptionsFn createEnvironmentWithOptions);
+    AppWebView(const AppManifest& manifest, const AppFolders& folders, HWND window, WindowControl& windowControl,
+               ExtensionHost* extensionHost, CreateEnvironmentWithOptionsFn createEnvironmentWithOptions);
     AppWebView(const AppWebView&) = delete;
     AppWebView& operator=(const AppWebView&) = delete;
 
+    // Asks the runtime for the environment; everything else follows from its answers.
     void Init();
-    void ReleaseMappedFiles();
+    void ReleaseMappedFiles() { content_.ReleaseMappedFiles(); }
 
-    void SetFullscreen(bool enter);
-    void SetWindowSize(int32_t width, int32_t height);
-    void SetWindowPosition(int32_t x, int32_t y);
-
-    void HandleWebMessage(const std::string& text);
-    void SendWrapperInitResponse();
-    void PostJsonToPage(const std::string& json);
-
-    HRESULT ServeWebResource(ICoreWebView2WebResourceRequestedEventArgs* args);
-    // The cached view of a content file, mapped on first use; null when it cannot be mapped.
-    std::shared_ptr<MappedFile> MapFileView(const std::string& requestPath, const std::string& filePath);
-
-    // Declaration order is teardown order, reversed: the taskbar list goes
-    // first and the environment last.
-    const AppManifest& manifest;
-    ExtensionHost* extensionHost;
-    HWND window;
-    std::string exeFolder;
-    std::string contentFolder;
-    std::string userDataFolder;
-    std::string originPrefix;
-    const wchar_t* browserExecutableFolder;
-    Microsoft::WRL::ComPtr<ICoreWebView2Environment> environment;
-    Microsoft::WRL::ComPtr<ICoreWebView2Controller> controller;
-    Microsoft::WRL::ComPtr<ICoreWebView2> webView;
-    Microsoft::WRL::ComPtr<ICoreWebView2_2> webView2;
-    Microsoft::WRL::ComPtr<ITaskbarList2> taskbarList;
-    std::map<std::string, std::shared_ptr<MappedFile>> mappedFiles;
-    uint64_t requestCount = 0;  // orders the cached views by last use
-    bool isFullscreen = false;
-    LONG savedStyle = 0;
-    LONG savedExStyle = 0;
-    RECT savedWindowRect{};
+    // The window procedure keeps the web view in step with the main window.
+    void FitToWindow();
+    void NotifyWindowMoved();
 
 private:
     HRESULT OnEnvironmentCreated(HRESULT errorCode, ICoreWebView2Environment* createdEnvironment);
     HRESULT OnControllerCreated(HRESULT errorCode, ICoreWebView2Controller* createdController);
     void ConfigureSettings();
     void RegisterEventHandlers();
+    void RegisterContentHandlers();
     std::string StartUrl() const;
     void FailToStart(HRESULT errorCode);
+    void PostJsonToPage(const std::string& json);
 
+    // Event handlers, in the order they are registered.
+    void OnDocumentTitleChanged();
+    void OnWebResourceRequested(ICoreWebView2WebResourceRequestedEventArgs* args);
+    void OnNavigationStarting(ICoreWebView2NavigationStartingEventArgs* args);
+    void OnPermissionRequested(ICoreWebView2PermissionRequestedEventArgs* args);
+    void OnContainsFullScreenElementChanged();
+    void OnWindowCloseRequested();
+    void OnNewWindowRequested(ICoreWebView2NewWindowRequestedEventArgs* args);
+    void OnWebMessageReceived(ICoreWebView2WebMessageReceivedEventArgs* args);
+    void OnDOMContentLoaded();
+
+    const AppManifest& manifest_;
+    HWND window_;
+    WindowControl& windowControl_;
+    std::string originPrefix_;
     CreateEnvironmentWithOptionsFn createEnvironmentWithOptions_;
+    // What the environment is created from. A loader may read these again,
+    // through the pointers it was given, after its first attempt failed, even
+    // once the completion has reported the failure; so they live as long as
+    // this host.
+    std::wstring browserFolder_;
+    std::wstring userDataFolder_;
+    Microsoft::WRL::ComPtr<ICoreWebView2EnvironmentOptions> creationOptions_;
+    // Declaration order is teardown order, reversed: the bridge and the cached
+    // views go first, the environment last.
+    Microsoft::WRL::ComPtr<ICoreWebView2Environment> environment_;
+    Microsoft::WRL::ComPtr<ICoreWebView2Controller> controller_;
+    Microsoft::WRL::ComPtr<ICoreWebView2> webView_;
+    Microsoft::WRL::ComPtr<ICoreWebView2_2> webView2_;
+    ContentServer content_;
+    WebMessageBridge bridge_;
 };
 
 // The one AppWebView while the message loop runs; null before and after.

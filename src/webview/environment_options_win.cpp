@@ -1,8 +1,8 @@
 #include "webview/environment_options_win.h"
 
 #include "common/adopt_win.h"
+#include "common/com_object_win.h"
 
-#include <atomic>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -42,47 +42,14 @@ HRESULT GetFlag(BOOL value, BOOL* out) {
     return S_OK;
 }
 
-class EnvironmentOptions final : public ICoreWebView2EnvironmentOptions,
-                                 public ICoreWebView2EnvironmentOptions2,
-                                 public ICoreWebView2EnvironmentOptions3,
-                                 public ICoreWebView2EnvironmentOptions4,
-                                 public ICoreWebView2EnvironmentOptions5,
-                                 public ICoreWebView2EnvironmentOptions6 {
+class EnvironmentOptions final
+    : public ComObject<EnvironmentOptions, ICoreWebView2EnvironmentOptions, ICoreWebView2EnvironmentOptions2,
+                       ICoreWebView2EnvironmentOptions3, ICoreWebView2EnvironmentOptions4,
+                       ICoreWebView2EnvironmentOptions5, ICoreWebView2EnvironmentOptions6> {
 public:
     EnvironmentOptions() = default;
     EnvironmentOptions(const EnvironmentOptions&) = delete;
     EnvironmentOptions& operator=(const EnvironmentOptions&) = delete;
-
-    // Each option interface is a separate base, so each IID gets its own interface pointer.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
-        *object = nullptr;
-        if (riid == __uuidof(IUnknown) || riid == __uuidof(ICoreWebView2EnvironmentOptions)) {
-            *object = static_cast<ICoreWebView2EnvironmentOptions*>(this);
-        } else if (riid == __uuidof(ICoreWebView2EnvironmentOptions2)) {
-            *object = static_cast<ICoreWebView2EnvironmentOptions2*>(this);
-        } else if (riid == __uuidof(ICoreWebView2EnvironmentOptions3)) {
-            *object = static_cast<ICoreWebView2EnvironmentOptions3*>(this);
-        } else if (riid == __uuidof(ICoreWebView2EnvironmentOptions4)) {
-            *object = static_cast<ICoreWebView2EnvironmentOptions4*>(this);
-        } else if (riid == __uuidof(ICoreWebView2EnvironmentOptions5)) {
-            *object = static_cast<ICoreWebView2EnvironmentOptions5*>(this);
-        } else if (riid == __uuidof(ICoreWebView2EnvironmentOptions6)) {
-            *object = static_cast<ICoreWebView2EnvironmentOptions6*>(this);
-        } else {
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
 
     // ICoreWebView2EnvironmentOptions
     HRESULT STDMETHODCALLTYPE get_AdditionalBrowserArguments(LPWSTR* value) override {
@@ -179,7 +146,6 @@ public:
     }
 
 private:
-    std::atomic<ULONG> references_{1};
     StringOption additionalBrowserArguments_;
     StringOption language_;
     StringOption targetCompatibleBrowserVersion_{kTargetCompatibleBrowserVersion};

@@ -9,105 +9,155 @@
 
 using Microsoft::WRL::ComPtr;
 
+namespace {
+
+// Registers a handler whose body ignores the sender and the arguments' type
+// beyond what `body` takes; the runtime holds the only lasting reference.
+template <class Interface, class Add, class F>
+void Register(Add add, F body) {
+    add(MakeHandler<Interface>(std::move(body)).Get());
+}
+
+}  // namespace
+
 void AppWebView::RegisterEventHandlers() {
-    webView->add_DocumentTitleChanged(
-        MakeHandler<ICoreWebView2DocumentTitleChangedEventHandler>([this](ICoreWebView2* sender, IUnknown*) {
-            LPWSTR title = nullptr;
-            sender->get_DocumentTitle(&title);
-            SetWindowTextW(window, title ? title : L"");
-            CoTaskMemFree(title);
+    ICoreWebView2* view = webView_.Get();
+    Register<ICoreWebView2DocumentTitleChangedEventHandler>(
+        [view](auto* handler) { view->add_DocumentTitleChanged(handler, nullptr); },
+        [this](ICoreWebView2*, IUnknown*) {
+            OnDocumentTitleChanged();
             return S_OK;
-        }).Get(),
-        nullptr);
-
-    if (manifest.contentMode == ContentMode::Bundle) {
-        webView->AddWebResourceRequestedFilter(Utf8ToWide(originPrefix + "*").c_str(),
-                                               COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL);
-        webView->add_WebResourceRequested(
-            MakeHandler<ICoreWebView2WebResourceRequestedEventHandler>(
-                [this](ICoreWebView2*, ICoreWebView2WebResourceRequestedEventArgs* args) {
-                    return ServeWebResource(args);
-                }).Get(),
-            nullptr);
-        webView->add_NavigationStarting(
-            MakeHandler<ICoreWebView2NavigationStartingEventHandler>(
-                [this](ICoreWebView2*, ICoreWebView2NavigationStartingEventArgs* args) {
-                    LPWSTR uri = nullptr;
-                    args->get_Uri(&uri);
-                    if (!IsTrustedUrl(TakeCoTaskString(uri), originPrefix)) args->put_Cancel(TRUE);
-                    return S_OK;
-                }).Get(),
-            nullptr);
-    }
-
-    // Only the app's own origin is granted silently; anything else (a third-party
-    // frame, a site reached in remote mode) keeps the runtime's prompt.
-    webView->add_PermissionRequested(
-        MakeHandler<ICoreWebView2PermissionRequestedEventHandler>(
-            [this](ICoreWebView2*, ICoreWebView2PermissionRequestedEventArgs* args) {
-                LPWSTR uri = nullptr;
-                args->get_Uri(&uri);
-                if (IsSameOrigin(TakeCoTaskString(uri), originPrefix)) args->put_State(COREWEBVIEW2_PERMISSION_STATE_ALLOW);
-                return S_OK;
-            }).Get(),
-        nullptr);
-
-    webView->add_ContainsFullScreenElementChanged(
-        MakeHandler<ICoreWebView2ContainsFullScreenElementChangedEventHandler>([this](ICoreWebView2* sender, IUnknown*) {
-            BOOL contains = FALSE;
-            sender->get_ContainsFullScreenElement(&contains);
-            SetFullscreen(contains != FALSE);
+        });
+    if (manifest_.contentMode == ContentMode::Bundle) RegisterContentHandlers();
+    Register<ICoreWebView2PermissionRequestedEventHandler>(
+        [view](auto* handler) { view->add_PermissionRequested(handler, nullptr); },
+        [this](ICoreWebView2*, ICoreWebView2PermissionRequestedEventArgs* args) {
+            OnPermissionRequested(args);
             return S_OK;
-        }).Get(),
-        nullptr);
-
-    webView->add_WindowCloseRequested(
-        MakeHandler<ICoreWebView2WindowCloseRequestedEventHandler>([this](ICoreWebView2*, IUnknown*) {
-            SendMessageW(window, WM_CLOSE, 0, 0);
+        });
+    Register<ICoreWebView2ContainsFullScreenElementChangedEventHandler>(
+        [view](auto* handler) { view->add_ContainsFullScreenElementChanged(handler, nullptr); },
+        [this](ICoreWebView2*, IUnknown*) {
+            OnContainsFullScreenElementChanged();
             return S_OK;
-        }).Get(),
-        nullptr);
+        });
+    Register<ICoreWebView2WindowCloseRequestedEventHandler>(
+        [view](auto* handler) { view->add_WindowCloseRequested(handler, nullptr); },
+        [this](ICoreWebView2*, IUnknown*) {
+            OnWindowCloseRequested();
+            return S_OK;
+        });
+    Register<ICoreWebView2NewWindowRequestedEventHandler>(
+        [view](auto* handler) { view->add_NewWindowRequested(handler, nullptr); },
+        [this](ICoreWebView2*, ICoreWebView2NewWindowRequestedEventArgs* args) {
+            OnNewWindowRequested(args);
+            return S_OK;
+        });
+    Register<ICoreWebView2WebMessageReceivedEventHandler>(
+        [view](auto* handler) { view->add_WebMessageReceived(handler, nullptr); },
+        [this](ICoreWebView2*, ICoreWebView2WebMessageReceivedEventArgs* args) {
+            OnWebMessageReceived(args);
+            return S_OK;
+        });
+    ICoreWebView2_2* view2 = webView2_.Get();
+    Register<ICoreWebView2DOMContentLoadedEventHandler>(
+        [view2](auto* handler) { view2->add_DOMContentLoaded(handler, nullptr); },
+        [this](ICoreWebView2*, ICoreWebView2DOMContentLoadedEventArgs*) {
+            OnDOMContentLoaded();
+            return S_OK;
+        });
+}
 
-    // Pop-ups go to the user's default handler, but only for web and mail links:
-    // a page-chosen file: or custom-protocol URI handed to the shell runs programs.
-    webView->add_NewWindowRequested(
-        MakeHandler<ICoreWebView2NewWindowRequestedEventHandler>(
-            [](ICoreWebView2*, ICoreWebView2NewWindowRequestedEventArgs* args) {
-                LPWSTR uri = nullptr;
-                args->get_Uri(&uri);
-                if (uri && IsShellOpenableUri(WideToUtf8(uri)))
-                    ShellExecuteW(nullptr, L"open", uri, nullptr, nullptr, SW_SHOWDEFAULT);
-                CoTaskMemFree(uri);
-                args->put_Handled(TRUE);
-                return S_OK;
-            }).Get(),
-        nullptr);
+// Only bundle mode serves files and keeps navigation on the app's origin.
+void AppWebView::RegisterContentHandlers() {
+    ICoreWebView2* view = webView_.Get();
+    view->AddWebResourceRequestedFilter(Utf8ToWide(originPrefix_ + "*").c_str(), COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL);
+    Register<ICoreWebView2WebResourceRequestedEventHandler>(
+        [view](auto* handler) { view->add_WebResourceRequested(handler, nullptr); },
+        [this](ICoreWebView2*, ICoreWebView2WebResourceRequestedEventArgs* args) {
+            OnWebResourceRequested(args);
+            return S_OK;
+        });
+    Register<ICoreWebView2NavigationStartingEventHandler>(
+        [view](auto* handler) { view->add_NavigationStarting(handler, nullptr); },
+        [this](ICoreWebView2*, ICoreWebView2NavigationStartingEventArgs* args) {
+            OnNavigationStarting(args);
+            return S_OK;
+        });
+}
 
-    webView->add_WebMessageReceived(
-        MakeHandler<ICoreWebView2WebMessageReceivedEventHandler>(
-            [this](ICoreWebView2*, ICoreWebView2WebMessageReceivedEventArgs* args) {
-                LPWSTR source = nullptr;
-                args->get_Source(&source);
-                if (!IsTrustedUrl(TakeCoTaskString(source), originPrefix)) return S_OK;
-                LPWSTR message = nullptr;
-                // A message that is not a string has no text to hand on.
-                if (FAILED(args->TryGetWebMessageAsString(&message)) || !message) {
-                    CoTaskMemFree(message);
-                    return S_OK;
-                }
-                HandleWebMessage(TakeCoTaskString(message));
-                return S_OK;
-            }).Get(),
-        nullptr);
+void AppWebView::OnDocumentTitleChanged() {
+    CoTaskString title;
+    webView_->get_DocumentTitle(title.Put());
+    SetWindowTextW(window_, title ? title.Get() : L"");
+}
 
-    webView2->add_DOMContentLoaded(
-        MakeHandler<ICoreWebView2DOMContentLoadedEventHandler>(
-            [this](ICoreWebView2*, ICoreWebView2DOMContentLoadedEventArgs*) {
-                ShowWindow(window, SW_SHOW);
-                UpdateWindow(window);
-                controller->put_IsVisible(TRUE);
-                controller->MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC);
-                return S_OK;
-            }).Get(),
-        nullptr);
+void AppWebView::OnWebResourceRequested(ICoreWebView2WebResourceRequestedEventArgs* args) {
+    ComPtr<ICoreWebView2WebResourceRequest> request;
+    args->get_Request(&request);
+    if (!request) return;
+    CoTaskString uri;
+    request->get_Uri(uri.Put());
+    ComPtr<ICoreWebView2HttpRequestHeaders> headers;
+    request->get_Headers(&headers);
+    const auto rangeHeader = [&headers]() -> std::optional<std::string> {
+        BOOL contains = FALSE;
+        if (!headers || FAILED(headers->Contains(L"Range", &contains)) || !contains) return std::nullopt;
+        CoTaskString value;
+        headers->GetHeader(L"Range", value.Put());
+        return value.Utf8();
+    };
+    const ContentResponse answer = content_.Serve(uri.Utf8(), rangeHeader);
+    ComPtr<ICoreWebView2WebResourceResponse> response;
+    environment_->CreateWebResourceResponse(answer.body.Get(), answer.status, Utf8ToWide(answer.reason).c_str(),
+                                            Utf8ToWide(answer.headers).c_str(), &response);
+    args->put_Response(response.Get());
+}
+
+void AppWebView::OnNavigationStarting(ICoreWebView2NavigationStartingEventArgs* args) {
+    CoTaskString uri;
+    args->get_Uri(uri.Put());
+    if (!IsTrustedUrl(uri.Utf8(), originPrefix_)) args->put_Cancel(TRUE);
+}
+
+// Only the app's own origin is granted silently; anything else (a third-party
+// frame, a site reached in remote mode) keeps the runtime's prompt.
+void AppWebView::OnPermissionRequested(ICoreWebView2PermissionRequestedEventArgs* args) {
+    CoTaskString uri;
+    args->get_Uri(uri.Put());
+    if (IsSameOrigin(uri.Utf8(), originPrefix_)) args->put_State(COREWEBVIEW2_PERMISSION_STATE_ALLOW);
+}
+
+void AppWebView::OnContainsFullScreenElementChanged() {
+    BOOL contains = FALSE;
+    webView_->get_ContainsFullScreenElement(&contains);
+    windowControl_.SetFullscreen(contains != FALSE);
+}
+
+void AppWebView::OnWindowCloseRequested() { SendMessageW(window_, WM_CLOSE, 0, 0); }
+
+// Pop-ups go to the user's default handler, but only for web and mail links:
+// a page-chosen file: or custom-protocol URI handed to the shell runs programs.
+void AppWebView::OnNewWindowRequested(ICoreWebView2NewWindowRequestedEventArgs* args) {
+    CoTaskString uri;
+    args->get_Uri(uri.Put());
+    if (uri && IsShellOpenableUri(uri.Utf8())) ShellExecuteW(nullptr, L"open", uri.Get(), nullptr, nullptr, SW_SHOWDEFAULT);
+    args->put_Handled(TRUE);
+}
+
+void AppWebView::OnWebMessageReceived(ICoreWebView2WebMessageReceivedEventArgs* args) {
+    CoTaskString source;
+    args->get_Source(source.Put());
+    if (!IsTrustedUrl(source.Utf8(), originPrefix_)) return;
+    CoTaskString message;
+    // A message that is not a string has no text to hand on.
+    if (FAILED(args->TryGetWebMessageAsString(message.Put())) || !message) return;
+    bridge_.HandleWebMessage(message.Utf8());
+}
+
+void AppWebView::OnDOMContentLoaded() {
+    ShowWindow(window_, SW_SHOW);
+    UpdateWindow(window_);
+    controller_->put_IsVisible(TRUE);
+    controller_->MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC);
 }

@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else if (plan.status != 200 || withRange || plan.headers.size() != 4) {
         std::abort();
     }
-    const ResponsePlan failed = MappingFailed(plan);
+    const ResponsePlan failed = BodyUnavailable(plan);
     if (failed.status != 500 || failed.body != ResponseBody::None || failed.headers != plan.headers) std::abort();
     return 0;
 }

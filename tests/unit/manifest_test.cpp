@@ -24,7 +24,6 @@ TEST(ParseManifest, OnlyANameGivesEveryDefault) {
     EXPECT_EQ(m.width, 1024);
     EXPECT_EQ(m.height, 768);
     EXPECT_EQ(m.icon, "");
-    EXPECT_EQ(m.iconHandle, nullptr);
     EXPECT_TRUE(m.resizable);
     EXPECT_EQ(m.chromiumArgs, "");
     EXPECT_EQ(m.contentMode, ContentMode::Bundle);

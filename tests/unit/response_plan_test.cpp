@@ -120,8 +120,8 @@ TEST(PlanResponse, BareOriginIsAnUntypedWholeFile) {
     EXPECT_EQ(plan.headers, (Lines{kNoStore, "Content-Type: application/octet-stream", kAccept, "Content-Length: 0"}));
 }
 
-TEST(MappingFailed, KeepsTheHeadersAndDropsTheBody) {
-    const ResponsePlan plan = MappingFailed(PlanResponse(true, "clip.mp4", 1000, "bytes=100-199"));
+TEST(BodyUnavailable, KeepsTheHeadersAndDropsTheBody) {
+    const ResponsePlan plan = BodyUnavailable(PlanResponse(true, "clip.mp4", 1000, "bytes=100-199"));
     EXPECT_EQ(plan.status, 500);
     EXPECT_EQ(plan.reason, "Internal Server Error");
     EXPECT_EQ(plan.headers.size(), 5u);
