@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "common/co_task_string_win.h"
 #include "common/paths.h"
 #include "common/strings.h"
 
@@ -24,12 +25,9 @@ std::string ComputeExecutablePath() {
 }
 
 std::string ComputeLocalAppDataPath() {
-    PWSTR folder = nullptr;
-    std::string result;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &folder)))
-        result = WideToUtf8(StripLongPathPrefix(folder));
-    CoTaskMemFree(folder);  // the shell allocates even on some failures
-    return result;
+    CoTaskString folder;  // the shell allocates even on some failures
+    if (FAILED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, folder.Put()))) return {};
+    return WideToUtf8(StripLongPathPrefix(folder.Get()));
 }
 
 // A cached empty result is computed again on the next use.

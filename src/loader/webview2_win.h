@@ -60,6 +60,19 @@ typedef enum COREWEBVIEW2_MOVE_FOCUS_REASON {
     COREWEBVIEW2_MOVE_FOCUS_REASON_PREVIOUS = 2,
 } COREWEBVIEW2_MOVE_FOCUS_REASON;
 
+typedef enum COREWEBVIEW2_PROCESS_FAILED_KIND {
+    COREWEBVIEW2_PROCESS_FAILED_KIND_BROWSER_PROCESS_EXITED = 0,
+    COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_EXITED = 1,
+    COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_UNRESPONSIVE = 2,
+    COREWEBVIEW2_PROCESS_FAILED_KIND_FRAME_RENDER_PROCESS_EXITED = 3,
+    COREWEBVIEW2_PROCESS_FAILED_KIND_UTILITY_PROCESS_EXITED = 4,
+    COREWEBVIEW2_PROCESS_FAILED_KIND_SANDBOX_HELPER_PROCESS_EXITED = 5,
+    COREWEBVIEW2_PROCESS_FAILED_KIND_GPU_PROCESS_EXITED = 6,
+    COREWEBVIEW2_PROCESS_FAILED_KIND_PPAPI_PLUGIN_PROCESS_EXITED = 7,
+    COREWEBVIEW2_PROCESS_FAILED_KIND_PPAPI_BROKER_PROCESS_EXITED = 8,
+    COREWEBVIEW2_PROCESS_FAILED_KIND_UNKNOWN_PROCESS_EXITED = 9,
+} COREWEBVIEW2_PROCESS_FAILED_KIND;
+
 typedef enum COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT {
     COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT_PNG = 0,
     COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT_JPEG = 1,
@@ -166,8 +179,6 @@ __CRT_UUID_DECL(ICoreWebView2NavigationCompletedEventHandler, 0xd33a35bf, 0x1c49
                 0x33, 0xfe, 0x1c)
 __CRT_UUID_DECL(ICoreWebView2NewBrowserVersionAvailableEventHandler, 0xf9a2976e, 0xd34e, 0x44fc, 0xad, 0xee, 0x81, 0xb6,
                 0xb5, 0x7c, 0xa9, 0x14)
-__CRT_UUID_DECL(ICoreWebView2ProcessFailedEventHandler, 0x79e0aea4, 0x990b, 0x42d9, 0xaa, 0x1d, 0x0f, 0xcc, 0x2e, 0x5b,
-                0xc7, 0xf1)
 __CRT_UUID_DECL(ICoreWebView2ScriptDialogOpeningEventHandler, 0xef381bf9, 0xafa8, 0x4e37, 0x91, 0xc4, 0x8a, 0xc4, 0x85,
                 0x24, 0xbd, 0xfb)
 __CRT_UUID_DECL(ICoreWebView2SourceChangedEventHandler, 0x3c067f9f, 0x5388, 0x4772, 0x8b, 0x48, 0x79, 0xf7, 0xef, 0x1a,
@@ -458,6 +469,12 @@ struct ICoreWebView2DOMContentLoadedEventArgs : public IUnknown {
 __CRT_UUID_DECL(ICoreWebView2DOMContentLoadedEventArgs, 0x16b1e21a, 0xc503, 0x44f2, 0x84, 0xc9, 0x70, 0xab, 0xa5, 0x03,
                 0x12, 0x83)
 
+struct ICoreWebView2ProcessFailedEventArgs : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE get_ProcessFailedKind(COREWEBVIEW2_PROCESS_FAILED_KIND* value) = 0;
+};
+__CRT_UUID_DECL(ICoreWebView2ProcessFailedEventArgs, 0x8155a9a4, 0x1474, 0x4a86, 0x8c, 0xae, 0x15, 0x1b, 0x0f, 0xa6,
+                0xb8, 0xca)
+
 struct ICoreWebView2Deferral : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Complete() = 0;
 };
@@ -518,6 +535,12 @@ struct ICoreWebView2DOMContentLoadedEventHandler : public IUnknown {
 };
 __CRT_UUID_DECL(ICoreWebView2DOMContentLoadedEventHandler, 0x4bac7e9c, 0x199e, 0x49ed, 0x87, 0xed, 0x24, 0x93, 0x03,
                 0xac, 0xf0, 0x19)
+
+struct ICoreWebView2ProcessFailedEventHandler : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender, ICoreWebView2ProcessFailedEventArgs* args) = 0;
+};
+__CRT_UUID_DECL(ICoreWebView2ProcessFailedEventHandler, 0x79e0aea4, 0x990b, 0x42d9, 0xaa, 0x1d, 0x0f, 0xcc, 0x2e, 0x5b,
+                0xc7, 0xf1)
 
 struct ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Invoke(HRESULT errorCode, ICoreWebView2Environment* result) = 0;

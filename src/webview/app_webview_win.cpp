@@ -12,6 +12,14 @@ using Microsoft::WRL::ComPtr;
 AppWebView* g_appWebView = nullptr;
 const char kVirtualOrigin[] = "https://quillframe.localhost/";
 
+namespace {
+
+// More failed runtime processes than this within a minute end the app.
+constexpr size_t kRecoveriesPerMinute = 3;
+constexpr uint64_t kMinuteMs = 60 * 1000;
+
+}  // namespace
+
 AppWebView::AppWebView(const AppManifest& manifest, const AppFolders& folders, HWND window,
                        WindowControl& windowControl, ExtensionHost* extensionHost,
                        CreateEnvironmentWithOptionsFn createEnvironmentWithOptions)
@@ -23,13 +31,18 @@ AppWebView::AppWebView(const AppManifest& manifest, const AppFolders& folders, H
       browserFolder_(Utf8ToWide(folders.fixedRuntime)),
       userDataFolder_(Utf8ToWide(folders.userData)),
       content_(folders.exe + folders.content, originPrefix_.size()),
-      bridge_([this](const std::string& json) { PostJsonToPage(json); }, windowControl, extensionHost) {
+      bridge_([this](const std::string& json) { PostJsonToPage(json); }, windowControl, extensionHost),
+      recoveries_(kRecoveriesPerMinute, kMinuteMs) {
     if (extensionHost) ConnectExtensionHost(bridge_, window);
 }
 
 void AppWebView::Init() {
     creationOptions_ = CreateEnvironmentOptions();
     creationOptions_->put_AdditionalBrowserArguments(Utf8ToWide(manifest_.chromiumArgs).c_str());
+    CreateEnvironment();
+}
+
+void AppWebView::CreateEnvironment() {
     auto completed = MakeHandler<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>(
         [this](HRESULT errorCode, ICoreWebView2Environment* created) { return OnEnvironmentCreated(errorCode, created); });
     const HRESULT result = createEnvironmentWithOptions_(browserFolder_.empty() ? nullptr : browserFolder_.c_str(),
@@ -99,6 +112,17 @@ void AppWebView::FitToWindow() {
 
 void AppWebView::NotifyWindowMoved() {
     if (controller_) controller_->NotifyParentWindowPositionChanged();
+}
+
+// The runtime's browser process is gone and the web view with it: everything
+// is made again in the same window, from the same options, and the app starts
+// over at its start page. The window, the cached files and the extension stay.
+void AppWebView::RecreateWebView() {
+    webView2_.Reset();
+    webView_.Reset();
+    controller_.Reset();
+    environment_.Reset();
+    CreateEnvironment();
 }
 
 void AppWebView::PostJsonToPage(const std::string& json) {

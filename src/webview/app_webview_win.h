@@ -10,6 +10,7 @@
 #include "common/manifest.h"
 #include "content/content_server_win.h"
 #include "loader/webview2_win.h"
+#include "webview/recovery_budget.h"
 
 struct ExtensionHost;
 
@@ -32,6 +33,7 @@ public:
     void NotifyWindowMoved();
 
 private:
+    void CreateEnvironment();
     HRESULT OnEnvironmentCreated(HRESULT errorCode, ICoreWebView2Environment* createdEnvironment);
     HRESULT OnControllerCreated(HRESULT errorCode, ICoreWebView2Controller* createdController);
     void ConfigureSettings();
@@ -51,6 +53,8 @@ private:
     void OnNewWindowRequested(ICoreWebView2NewWindowRequestedEventArgs* args);
     void OnWebMessageReceived(ICoreWebView2WebMessageReceivedEventArgs* args);
     void OnDOMContentLoaded();
+    void OnProcessFailed(ICoreWebView2ProcessFailedEventArgs* args);
+    void RecreateWebView();
 
     const AppManifest& manifest_;
     HWND window_;
@@ -72,6 +76,7 @@ private:
     Microsoft::WRL::ComPtr<ICoreWebView2_2> webView2_;
     ContentServer content_;
     WebMessageBridge bridge_;
+    RecoveryBudget recoveries_;
 };
 
 // The one AppWebView while the message loop runs; null before and after.

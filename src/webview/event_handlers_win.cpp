@@ -66,6 +66,12 @@ void AppWebView::RegisterEventHandlers() {
             OnDOMContentLoaded();
             return S_OK;
         });
+    Register<ICoreWebView2ProcessFailedEventHandler>(
+        [view](auto* handler) { view->add_ProcessFailed(handler, nullptr); },
+        [this](ICoreWebView2*, ICoreWebView2ProcessFailedEventArgs* args) {
+            OnProcessFailed(args);
+            return S_OK;
+        });
 }
 
 // Only bundle mode serves files and keeps navigation on the app's origin.
@@ -160,4 +166,21 @@ void AppWebView::OnDOMContentLoaded() {
     UpdateWindow(window_);
     controller_->put_IsVisible(TRUE);
     controller_->MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC);
+}
+
+// A crashed page renderer is reloaded and a lost browser process replaced; an
+// unresponsive renderer is left alone, since busy pages (games above all) must
+// not be reloaded under the user; the runtime recovers the other kinds itself.
+void AppWebView::OnProcessFailed(ICoreWebView2ProcessFailedEventArgs* args) {
+    COREWEBVIEW2_PROCESS_FAILED_KIND kind = COREWEBVIEW2_PROCESS_FAILED_KIND_UNKNOWN_PROCESS_EXITED;
+    if (!args || FAILED(args->get_ProcessFailedKind(&kind))) return;
+    const bool renderer = kind == COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_EXITED;
+    if (!renderer && kind != COREWEBVIEW2_PROCESS_FAILED_KIND_BROWSER_PROCESS_EXITED) return;
+    if (!recoveries_.Allow(GetTickCount64())) {
+        FailToStart(HRESULT_FROM_WIN32(ERROR_PROCESS_ABORTED));
+    } else if (renderer) {
+        webView_->Reload();
+    } else {
+        RecreateWebView();
+    }
 }

@@ -220,3 +220,13 @@ def test_links_between_documents_resolve():
     for document in DOCS.glob("*.md"):
         for target in re.findall(r"\]\(([^)#:]+)(?:#[^)]*)?\)", document.read_text(encoding="utf-8")):
             assert (DOCS / target).exists(), (document.name, target)
+
+
+# --- the layout -------------------------------------------------------------
+
+def test_no_include_under_src_points_to_a_higher_or_sibling_room():
+    import subprocess
+    import sys
+    result = subprocess.run([sys.executable, str(ROOT / "scripts" / "check_rooms.py"), "--quiet"],
+                            capture_output=True, text=True)
+    assert result.returncode == 0, result.stderr

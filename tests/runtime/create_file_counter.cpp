@@ -5,6 +5,7 @@
 
 #include "standin_com.h"
 #include "transcript.h"
+#include "common/srw_lock_win.h"
 
 namespace standin {
 namespace {
@@ -19,7 +20,7 @@ HANDLE WINAPI CountingCreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSEC
     static auto* counts = new std::map<std::wstring, int>;
     int count = 0;
     {
-        Lock guard(lock);
+        SrwLockGuard guard(lock);
         count = ++(*counts)[path ? path : L""];
     }
     Record("CreateFileW", {{"path", Json(path)}, {"count", count}});

@@ -150,4 +150,15 @@ private:
     UINT64 navigationId_;
 };
 
+class ProcessFailedEventArgs final : public ComObject<ProcessFailedEventArgs, ICoreWebView2ProcessFailedEventArgs> {
+public:
+    explicit ProcessFailedEventArgs(int kind) : kind_(static_cast<COREWEBVIEW2_PROCESS_FAILED_KIND>(kind)) {}
+    HRESULT STDMETHODCALLTYPE get_ProcessFailedKind(COREWEBVIEW2_PROCESS_FAILED_KIND* value) override {
+        return ReturnValue(kind_, value);
+    }
+
+private:
+    COREWEBVIEW2_PROCESS_FAILED_KIND kind_;
+};
+
 }  // namespace standin

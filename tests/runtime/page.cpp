@@ -18,6 +18,11 @@ namespace {
 constexpr size_t kMaxRecordedBody = 4 * 1024 * 1024;
 
 HWND g_parent = nullptr;
+// The web view the steps act on: the newest one the host navigated (a new one
+// replaces the old after the host recovers from a lost browser process).
+// Never destroyed: it may be read until the process ends.
+WebViewPtr* const g_stepView = new WebViewPtr;
+bool g_stepsQueued = false;
 
 // The argument object of events whose arguments carry nothing.
 class EmptyArgs final : public ComObject<EmptyArgs, IUnknown> {};
@@ -129,6 +134,12 @@ void RaiseNewWindow(const WebViewPtr& view, const std::wstring& uri) {
                            {"handled", args->handled()},
                            {"newWindowSet", args->newWindowSet()},
                            {"popupOpened", !args->handled() && !args->newWindowSet()}});
+}
+
+void RaiseProcessFailed(const WebViewPtr& view, int kind) {
+    auto args = MakeObject<ProcessFailedEventArgs>(kind);
+    const auto results = view->processFailed.Raise("ProcessFailed", {{"kind", kind}}, view.Get(), args.Get());
+    Record("eventResult", {{"event", "ProcessFailed"}, {"results", results}});
 }
 
 void RaisePermission(const WebViewPtr& view, const std::wstring& uri, int kind) {
@@ -359,6 +370,8 @@ bool Perform(const WebViewPtr& view, const nlohmann::json& step, const Action& n
         RaisePermission(view, uri, step.value("kind", 0));
     } else if (action == "postMessage") {
         RaiseMessage(view, step);
+    } else if (action == "processFailed") {
+        RaiseProcessFailed(view, step.value("kind", 0));
     } else if (action == "snapshot") {
         Snapshot(view);
     } else if (action == "wait") {
@@ -387,12 +400,13 @@ bool Perform(const WebViewPtr& view, const nlohmann::json& step, const Action& n
     return true;
 }
 
-void RunStep(const WebViewPtr& view, size_t index) {
+void RunStep(size_t index) {
     const nlohmann::json& steps = CurrentScenario().steps;
     if (index >= steps.size()) return;
-    Action next = [view, index] { RunStep(view, index + 1); };
+    Action next = [index] { RunStep(index + 1); };
     Record("step", {{"index", index}, {"step", steps[index]}});
     bool done = true;
+    const WebViewPtr view = *g_stepView;
     Attempt(steps[index], [&] { done = Perform(view, steps[index], next); });
     if (done) Enqueue(std::move(next));
 }
@@ -404,7 +418,10 @@ void QueueNavigation(WebViewPtr view, std::wstring uri, bool userInitiated) {
 }
 
 void QueueSteps(WebViewPtr view) {
-    Enqueue([view] { RunStep(view, 0); });
+    *g_stepView = std::move(view);
+    if (g_stepsQueued) return;
+    g_stepsQueued = true;
+    Enqueue([] { RunStep(0); });
 }
 
 void SetParentWindow(HWND parent) { g_parent = parent; }

@@ -14,7 +14,8 @@ using WebViewPtr = Microsoft::WRL::ComPtr<WebView>;
 
 // Queued by Navigate: NavigationStarting, then (not cancelled) the load of the document.
 void QueueNavigation(WebViewPtr view, std::wstring uri, bool userInitiated);
-// Queued once, after the host's first Navigate.
+// At the first Navigate of each web view: the steps act on that view from now on. They are queued once, at
+// the first Navigate of the process.
 void QueueSteps(WebViewPtr view);
 
 // The host window the controller lives in: what snapshots describe and the close step closes.

@@ -8,6 +8,7 @@
 
 #include <wrl/client.h>
 
+#include "common/adopt_win.h"
 #include "common/com_object_win.h"
 #include "loader/webview2_win.h"
 
@@ -22,25 +23,10 @@ HRESULT ReturnValue(T value, T* out) {
     return S_OK;
 }
 
-// This toolchain's win32 thread model has no std::mutex.
-class Lock {
-public:
-    explicit Lock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-    ~Lock() { ReleaseSRWLockExclusive(&lock_); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-
-private:
-    SRWLOCK& lock_;
-};
-
 // Adopts the new object's initial reference.
 template <class T, class... Args>
 Microsoft::WRL::ComPtr<T> MakeObject(Args&&... args) {
-    Microsoft::WRL::ComPtr<T> object;
-    // Not Attach: mingw-w64's ComPtr::Attach adds a reference of its own.
-    *object.ReleaseAndGetAddressOf() = new T(std::forward<Args>(args)...);
-    return object;
+    return Adopt(new T(std::forward<Args>(args)...));
 }
 
 HINSTANCE ThisModule();

@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "standin_com.h"
+#include "common/srw_lock_win.h"
 
 namespace standin {
 namespace {
@@ -21,7 +22,7 @@ public:
         if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
     }
     void Append(const std::string& line) {
-        Lock lock(lock_);
+        SrwLockGuard lock(lock_);
         DWORD written = 0;
         // One WriteFile per line: readers on this machine see whole lines at once, without a flush.
         WriteFile(file_, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);

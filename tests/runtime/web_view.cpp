@@ -44,6 +44,14 @@ HRESULT WebView::Navigate(LPCWSTR uri) {
     return S_OK;
 }
 
+// The current document again, as a navigation the page did not start.
+HRESULT WebView::Reload() {
+    const HRESULT hr = RecordHostCall("WebView.Reload");
+    if (FAILED(hr)) return hr;
+    QueueNavigation(this, page.uri, false);
+    return S_OK;
+}
+
 HRESULT WebView::PostWebMessageAsJson(LPCWSTR json) {
     const HRESULT hr = RecordHostCall("WebView.PostWebMessageAsJson", {{"json", Json(json)}});
     if (FAILED(hr)) return hr;
@@ -120,6 +128,7 @@ STANDIN_EVENT(NewWindowRequested, newWindowRequested, ICoreWebView2NewWindowRequ
 STANDIN_EVENT(WebMessageReceived, webMessageReceived, ICoreWebView2WebMessageReceivedEventHandler)
 STANDIN_EVENT(DocumentTitleChanged, documentTitleChanged, ICoreWebView2DocumentTitleChangedEventHandler)
 STANDIN_EVENT(DOMContentLoaded, domContentLoaded, ICoreWebView2DOMContentLoadedEventHandler)
+STANDIN_EVENT(ProcessFailed, processFailed, ICoreWebView2ProcessFailedEventHandler)
 
 #undef STANDIN_EVENT
 

@@ -43,6 +43,7 @@ public:
     EventList<ICoreWebView2WebMessageReceivedEventHandler> webMessageReceived;
     EventList<ICoreWebView2DocumentTitleChangedEventHandler> documentTitleChanged;
     EventList<ICoreWebView2DOMContentLoadedEventHandler> domContentLoaded;
+    EventList<ICoreWebView2ProcessFailedEventHandler> processFailed;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
     HRESULT STDMETHODCALLTYPE get_Settings(ICoreWebView2Settings** settings) override;
@@ -136,13 +137,9 @@ public:
     HRESULT STDMETHODCALLTYPE remove_ScriptDialogOpening(EventRegistrationToken) override {
         return NotImplemented("WebView.remove_ScriptDialogOpening");
     }
-    HRESULT STDMETHODCALLTYPE add_ProcessFailed(ICoreWebView2ProcessFailedEventHandler*,
-                                                EventRegistrationToken*) override {
-        return NotImplemented("WebView.add_ProcessFailed");
-    }
-    HRESULT STDMETHODCALLTYPE remove_ProcessFailed(EventRegistrationToken) override {
-        return NotImplemented("WebView.remove_ProcessFailed");
-    }
+    HRESULT STDMETHODCALLTYPE add_ProcessFailed(ICoreWebView2ProcessFailedEventHandler* eventHandler,
+                                                EventRegistrationToken* token) override;
+    HRESULT STDMETHODCALLTYPE remove_ProcessFailed(EventRegistrationToken token) override;
     HRESULT STDMETHODCALLTYPE AddScriptToExecuteOnDocumentCreated(
         LPCWSTR, ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler*) override {
         return NotImplemented("WebView.AddScriptToExecuteOnDocumentCreated");
@@ -157,7 +154,7 @@ public:
                                              ICoreWebView2CapturePreviewCompletedHandler*) override {
         return NotImplemented("WebView.CapturePreview");
     }
-    HRESULT STDMETHODCALLTYPE Reload() override { return NotImplemented("WebView.Reload"); }
+    HRESULT STDMETHODCALLTYPE Reload() override;
     HRESULT STDMETHODCALLTYPE
     CallDevToolsProtocolMethod(LPCWSTR, LPCWSTR, ICoreWebView2CallDevToolsProtocolMethodCompletedHandler*) override {
         return NotImplemented("WebView.CallDevToolsProtocolMethod");

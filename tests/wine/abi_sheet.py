@@ -69,6 +69,30 @@ def parse(text):
     for itf in interfaces:
         if itf["name"] == "IUnknown":
             itf["iid"] = "00000000-0000-0000-C000-000000000046"
+    return _with_late_interfaces(interfaces, text)
+
+
+_LATE = re.compile(r"\*\*(\w+)\*\*.*?IID `\{([0-9A-Fa-f-]{36})\}`.*?base (\w+), slot (\d+)\s+`(\w+)\(.*?(\d+) bytes incl\. this",
+                   re.DOTALL)
+
+
+def _with_late_interfaces(interfaces, text):
+    """Section 12 describes two interfaces in prose bullets: each replaces its name-only row of section 5, or is
+    added at the end."""
+    section = re.search(r"^## 12\..*?(?=^## |\Z)", text, re.MULTILINE | re.DOTALL)
+    bullets = re.split(r"^- ", section.group(0), flags=re.MULTILINE) if section else []
+    for bullet in bullets:
+        m = _LATE.search(bullet)
+        if not m:
+            continue
+        name, iid, base, slot, method, size = m.groups()
+        itf = {"name": name, "iid": iid.upper(), "base": base,
+               "methods": [{"slot": int(slot), "name": method, "params": [], "bytes": int(size)}]}
+        places = [i for i, known in enumerate(interfaces) if known["name"] == name]
+        if places:
+            interfaces[places[0]] = itf
+        else:
+            interfaces.append(itf)
     return interfaces
 
 

@@ -10,7 +10,7 @@ import time
 import pytest
 
 from harness import to_windows
-from webview_steps import (FRAME_EX_STYLES, NAME, ORIGIN, TITLE, WRAPPER_INIT, WS_CAPTION, WS_MAXIMIZEBOX,
+from webview_steps import (FRAME_EX_STYLES, NAME, ORIGIN, TITLE, WRAPPER_INIT, WS_CAPTION, WS_MAXIMIZEBOX, wait,
                            WS_MINIMIZEBOX, WS_SYSMENU, WS_THICKFRAME, fullscreen_element, manifest, message, module_app,
                            navigate, post, rect_size, run_page, snapshot, title)
 
@@ -67,7 +67,7 @@ def test_the_web_view_is_configured_then_registered_then_navigated_in_order(cons
         "WebView.add_DocumentTitleChanged", *(bundle_only if kind != "remote" else []),
         "WebView.add_PermissionRequested", "WebView.add_ContainsFullScreenElementChanged",
         "WebView.add_WindowCloseRequested", "WebView.add_NewWindowRequested", "WebView.add_WebMessageReceived",
-        "WebView.add_DOMContentLoaded", "WebView.Navigate"]
+        "WebView.add_DOMContentLoaded", "WebView.add_ProcessFailed", "WebView.Navigate"]
     registrations = [line for line in run.transcript if line["call"].startswith("WebView.add_")]
     assert [line["order"] for line in registrations] == list(range(1, len(registrations) + 1))
     assert all(line["tokenNull"] is True for line in registrations)
@@ -475,3 +475,43 @@ def test_a_runtime_that_fails_to_start_is_reported_and_ends_the_app_with_1(app, 
     assert [(box["caption"], box["text"], box["icon"], box["buttons"], box["owner"]) for box in result.boxes] == [
         ("Failing \u00c4pp", f"Failed to start the web view ({code})", "error", ["OK"], 0)]
     assert not [line for line in result.transcript if line["call"] in ("WebView.Navigate", "snapshot")]
+
+
+# -- runtime process failures --------------------------------------------------------------------
+
+def process_failed(kind):
+    return {"do": "processFailed", "kind": kind}
+
+
+# kind: 0 browser process exited, 1 page renderer exited, 2 renderer unresponsive, 3 frame renderer, 6 GPU.
+@pytest.mark.parametrize("kind, reloads, new_environments", [(1, 1, 0), (0, 0, 1), (2, 0, 0), (3, 0, 0), (6, 0, 0)])
+def test_a_failed_runtime_process_is_recovered_by_kind(app, kind, reloads, new_environments):
+    run = run_page(app, [snapshot(), fullscreen_element(True), process_failed(kind), wait(300), snapshot(),
+                         post(WRAPPER_INIT), snapshot()])
+    assert len(run.step_calls(2, "WebView.Reload")) == reloads
+    environments = run.calls("CreateCoreWebView2EnvironmentWithOptions")
+    assert len(environments) == 1 + new_environments
+    # A new environment gets what the first got, and the app starts over at its start page.
+    assert len({repr((line["folder"], line["userDataFolder"], line["options"])) for line in environments}) == 1
+    assert [line["uri"] for line in run.calls("WebView.Navigate")] == [ORIGIN + "index.html"] * (1 + new_environments)
+    first, before, after = run.snapshot(0), run.snapshot(4), run.snapshot(6)
+    # The window stays as it was: visible, full screen, the web view filling it.
+    assert before["visible"] and after["visible"]
+    assert after["windowRect"] == before["windowRect"] == after["monitorRect"] != first["windowRect"]
+    assert after["viewRect"] == [0, 0, *rect_size(after["clientRect"])]
+    assert run.posts(5) == ['{"registeredComponentIds":[],"type":"wrapper-init-response"}']
+    after_failure = run.host_call_names(run.step_lines(2) + run.step_lines(3))
+    assert after_failure.count("WebView.add_WebMessageReceived") == new_environments
+    assert after_failure.count("WebView.AddWebResourceRequestedFilter") == new_environments
+
+
+def test_the_fourth_failure_in_a_minute_ends_the_app(app):
+    app.manifest(manifest())
+    app.www({"index.html": "x"})
+    app.scenario({"steps": [process_failed(1), process_failed(0), wait(300), process_failed(1), process_failed(1),
+                            wait(2000)]})
+    result = app.run(timeout=40)
+    assert result.exit_code == 1, result.describe()
+    assert [(box["caption"], box["text"]) for box in result.boxes] == [
+        (TITLE, "Failed to start the web view (0x8007042B)")]
+    assert len(result.calls("WebView.Reload")) == 2
