@@ -16,18 +16,20 @@ constexpr size_t kShownFiles = 10;
 
 // Extensions whose files the browser uses only with the right type: scripts
 // (modules and workers), styles, fonts and WebAssembly.
-const std::set<std::string> kTypedExtensions = {".js",   ".mjs", ".cjs", ".jsx",  ".ts",  ".tsx", ".mts", ".cts",
-                                                ".css",  ".woff", ".woff2", ".ttf", ".otf", ".eot", ".wasm"};
+const std::set<std::string> kTypedExtensions = {".js",  ".mjs",  ".cjs",   ".jsx", ".ts",  ".tsx", ".mts", ".cts",
+                                                ".css", ".woff", ".woff2", ".ttf", ".otf", ".eot", ".wasm"};
 
 // The URL path a page uses for the file: "%" and the characters that would
 // end the path are escaped, so the host's decoding gives the name back.
 std::string UrlPathOf(const std::string& name) {
     std::string escaped;
     for (char c : name) {
-        if (c == '%') escaped += "%25";
-        else if (c == '?') escaped += "%3F";
-        else if (c == '#') escaped += "%23";
-        else escaped += c;
+        switch (c) {
+        case '%': escaped += "%25"; break;
+        case '?': escaped += "%3F"; break;
+        case '#': escaped += "%23"; break;
+        default: escaped += c;
+        }
     }
     return escaped;
 }
@@ -39,9 +41,14 @@ std::string ExtensionOf(const std::string& name) {
     return AsciiLower(name.substr(dot));
 }
 
-Finding Listed(Finding finding, const std::vector<std::string>& files) {
+// Ok when no file is named, else the problem with the first files named.
+Finding Listed(const char* check, const std::vector<std::string>& files, std::string okMessage,
+               std::string problem, std::string fix) {
+    if (files.empty()) return Ok(check, std::move(okMessage));
+    Finding finding = Problem(check, std::move(problem), std::move(fix));
     for (size_t i = 0; i < files.size() && i < kShownFiles; ++i) finding.details.push_back(files[i]);
-    if (files.size() > kShownFiles) finding.details.push_back("and " + std::to_string(files.size() - kShownFiles) + " more");
+    if (files.size() > kShownFiles)
+        finding.details.push_back("and " + std::to_string(files.size() - kShownFiles) + " more");
     return finding;
 }
 
@@ -71,19 +78,14 @@ std::vector<Finding> CheckContentFiles(const fs::path& folder) {
             SortFile(it->path().lexically_relative(*www).generic_u8string(), sizeError ? 0 : size, sorted);
         }
     }
-    std::vector<Finding> findings;
-    findings.push_back(sorted.refused.empty()
-        ? Ok("www names", "the host serves every file by its name")
-        : Listed(Problem("www names", "the host refuses these names and answers 404",
-                         "rename them: no colon, no name made only of dots and blanks"), sorted.refused));
-    findings.push_back(sorted.untyped.empty()
-        ? Ok("www types", "scripts, styles, fonts and wasm are sent with their types")
-        : Listed(Problem("www types", "sent as application/octet-stream, which the browser refuses for these",
-                         "rename or build them to .js or .mjs, .css, .woff2, .woff, .ttf, .otf or .wasm"),
-                 sorted.untyped));
-    findings.push_back(sorted.tooLarge.empty()
-        ? Ok("www sizes", "every file is below 2 GiB")
-        : Listed(Problem("www sizes", "2 GiB or more: the host cannot serve these",
-                         "split them into files below 2 GiB"), sorted.tooLarge));
-    return findings;
+    return {
+        Listed("www names", sorted.refused, "the host serves every file by its name",
+               "the host refuses these names and answers 404",
+               "rename them: no colon, no name made only of dots and blanks"),
+        Listed("www types", sorted.untyped, "scripts, styles, fonts and wasm are sent with their types",
+               "sent as application/octet-stream, which the browser refuses for these",
+               "rename or build them to .js or .mjs, .css, .woff2, .woff, .ttf, .otf or .wasm"),
+        Listed("www sizes", sorted.tooLarge, "every file is below 2 GiB", "2 GiB or more: the host cannot serve these",
+               "split them into files below 2 GiB"),
+    };
 }

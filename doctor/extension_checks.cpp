@@ -18,17 +18,23 @@ const char* const kMingwRuntime[] = {"libstdc++-6.dll", "libgcc_s_dw2-1.dll", "l
 
 // DLLs every Windows installation has; "api-ms-win-" and "ext-ms-" names are
 // resolved by the system itself.
-const std::set<std::string> kSystemDlls = {
-    "advapi32.dll", "avrt.dll",     "bcrypt.dll",   "cfgmgr32.dll", "combase.dll",  "comctl32.dll", "comdlg32.dll",
-    "crypt32.dll",  "d2d1.dll",     "d3d11.dll",    "d3d12.dll",    "d3d9.dll",     "dbghelp.dll",  "dnsapi.dll",
-    "dsound.dll",   "dwmapi.dll",   "dwrite.dll",   "dxgi.dll",     "gdi32.dll",    "gdiplus.dll",  "glu32.dll",
-    "hid.dll",      "imagehlp.dll", "imm32.dll",    "iphlpapi.dll", "kernel32.dll", "kernelbase.dll", "mf.dll",
-    "mfplat.dll",   "mfreadwrite.dll", "mpr.dll",   "msimg32.dll",  "msvcrt.dll",   "mswsock.dll",  "ncrypt.dll",
-    "netapi32.dll", "normaliz.dll", "ntdll.dll",    "ole32.dll",    "oleacc.dll",   "oleaut32.dll", "opengl32.dll",
-    "powrprof.dll", "propsys.dll",  "psapi.dll",    "rpcrt4.dll",   "secur32.dll",  "setupapi.dll", "shcore.dll",
-    "shell32.dll",  "shlwapi.dll",  "ucrtbase.dll", "urlmon.dll",   "user32.dll",   "userenv.dll",  "uxtheme.dll",
-    "version.dll",  "windowscodecs.dll", "winhttp.dll", "wininet.dll", "winmm.dll", "winspool.drv", "wintrust.dll",
-    "wldap32.dll",  "ws2_32.dll",   "wsock32.dll",  "wtsapi32.dll", "xinput1_4.dll"};
+const std::set<std::string> kSystemDlls = {"advapi32.dll", "avrt.dll",          "bcrypt.dll",     "cfgmgr32.dll",
+                                           "combase.dll",  "comctl32.dll",      "comdlg32.dll",   "crypt32.dll",
+                                           "d2d1.dll",     "d3d11.dll",         "d3d12.dll",      "d3d9.dll",
+                                           "dbghelp.dll",  "dnsapi.dll",        "dsound.dll",     "dwmapi.dll",
+                                           "dwrite.dll",   "dxgi.dll",          "gdi32.dll",      "gdiplus.dll",
+                                           "glu32.dll",    "hid.dll",           "imagehlp.dll",   "imm32.dll",
+                                           "iphlpapi.dll", "kernel32.dll",      "kernelbase.dll", "mf.dll",
+                                           "mfplat.dll",   "mfreadwrite.dll",   "mpr.dll",        "msimg32.dll",
+                                           "msvcrt.dll",   "mswsock.dll",       "ncrypt.dll",     "netapi32.dll",
+                                           "normaliz.dll", "ntdll.dll",         "ole32.dll",      "oleacc.dll",
+                                           "oleaut32.dll", "opengl32.dll",      "powrprof.dll",   "propsys.dll",
+                                           "psapi.dll",    "rpcrt4.dll",        "secur32.dll",    "setupapi.dll",
+                                           "shcore.dll",   "shell32.dll",       "shlwapi.dll",    "ucrtbase.dll",
+                                           "urlmon.dll",   "user32.dll",        "userenv.dll",    "uxtheme.dll",
+                                           "version.dll",  "windowscodecs.dll", "winhttp.dll",    "wininet.dll",
+                                           "winmm.dll",    "winspool.drv",      "wintrust.dll",   "wldap32.dll",
+                                           "ws2_32.dll",   "wsock32.dll",       "wtsapi32.dll",   "xinput1_4.dll"};
 
 bool IsSystemDll(const std::string& lowerName) {
     return kSystemDlls.count(lowerName) || lowerName.compare(0, 11, "api-ms-win-") == 0 ||
@@ -46,7 +52,8 @@ bool AllDigits(const std::string& text) {
 // Why an export carries an entry point's name in another form; empty when it does not.
 std::string DecorationCause(const std::string& exported, const std::string& entry) {
     const std::string itanium = "_Z" + std::to_string(entry.size()) + entry;
-    if (exported.compare(0, itanium.size(), itanium) == 0 || exported.compare(0, entry.size() + 3, "?" + entry + "@@") == 0)
+    if (exported.compare(0, itanium.size(), itanium) == 0 ||
+        exported.compare(0, entry.size() + 3, "?" + entry + "@@") == 0)
         return "C++ name mangling: the definition lacks extern \"C\", or its signature differs from the header's "
                "and made a new overload";
     std::string plain = exported;
@@ -75,9 +82,10 @@ std::optional<Finding> FindExtension(const fs::path& folder, std::optional<Exten
 Finding CheckExtensionMachine(const ExtensionLibrary& library) {
     const std::string machine = MachineName(library.image.machine);
     if (library.image.machine == kMachineX86) return Ok("extension machine", "x86 (32-bit), as the host");
-    return Problem("extension machine",
-                   std::string(kExtensionLibraryName) + " is " + machine + ": the 32-bit host cannot load it and ignores it",
-                   "build it for 32-bit x86: i686-w64-mingw32-gcc, or the x86 tools of Visual Studio");
+    return Problem(
+        "extension machine",
+        std::string(kExtensionLibraryName) + " is " + machine + ": the 32-bit host cannot load it and ignores it",
+        "build it for 32-bit x86: i686-w64-mingw32-gcc, or the x86 tools of Visual Studio");
 }
 
 Finding CheckExtensionExports(const ExtensionLibrary& library) {
@@ -128,11 +136,13 @@ Finding CheckExtensionImports(const fs::path& folder, const ExtensionLibrary& li
     if (missing.empty()) return Ok("extension imports", "every DLL it needs is beside it or part of Windows");
     const bool mingw = std::any_of(missing.begin(), missing.end(),
                                    [](const std::string& name) { return IsMingwRuntime(AsciiLower(name)); });
-    Finding finding = Problem("extension imports", "DLLs it needs are neither beside it nor part of Windows: "
-                                                   "Windows cannot load it and the host ignores it",
-                              mingw ? "link the mingw runtime in (-static-libstdc++ -static-libgcc, or -static), or "
-                                      "ship libstdc++-6.dll, libgcc_s_dw2-1.dll and libwinpthread-1.dll beside it"
-                                    : "ship these DLLs beside " + std::string(kExtensionLibraryName) + ", or link them in statically");
+    Finding finding = Problem(
+        "extension imports",
+        "DLLs it needs are neither beside it nor part of Windows: "
+        "Windows cannot load it and the host ignores it",
+        mingw ? "link the mingw runtime in (-static-libstdc++ -static-libgcc, or -static), or "
+                "ship libstdc++-6.dll, libgcc_s_dw2-1.dll and libwinpthread-1.dll beside it"
+              : "ship these DLLs beside " + std::string(kExtensionLibraryName) + ", or link them in statically");
     for (const std::string& name : missing)
         finding.details.push_back(name + (IsMingwRuntime(AsciiLower(name)) ? " (the mingw C++ runtime)" : ""));
     return finding;

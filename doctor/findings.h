@@ -7,7 +7,7 @@
 
 // One line of the checklist.
 struct Finding {
-    std::string check;                 // "manifest", "start page", ...
+    std::string check;  // "manifest", "start page", ...
     bool ok = true;
     bool stopsStart = false;           // a problem that keeps the app from starting or serving its start page
     std::string message;               // what was found, in one sentence

@@ -11,9 +11,10 @@
 
 namespace {
 
-const char kUsage[] = "usage: quillframe-doctor APP_FOLDER [--json]\n"
-                      "Checks an app folder (package.json, www/, the extension DLL, a fixed runtime)\n"
-                      "the way Quillframe.exe reads it at start-up.\n";
+const char kUsage[] =
+    "usage: quillframe-doctor APP_FOLDER [--json]\n"
+    "Checks an app folder (package.json, www/, the extension DLL, a fixed runtime)\n"
+    "the way Quillframe.exe reads it at start-up.\n";
 
 int Usage(const std::string& problem) {
     std::fputs(kUsage, stderr);
@@ -25,9 +26,12 @@ int Run(const std::vector<std::string>& args) {
     std::string folder;
     bool json = false;
     for (const std::string& arg : args) {
-        if (arg == "--json") json = true;
-        else if (folder.empty() && arg.compare(0, 1, "-") != 0) folder = arg;
-        else return Usage("unexpected argument: " + arg);
+        if (arg == "--json")
+            json = true;
+        else if (folder.empty() && arg.compare(0, 1, "-") != 0)
+            folder = arg;
+        else
+            return Usage("unexpected argument: " + arg);
     }
     std::error_code error;
     if (folder.empty()) return Usage("");

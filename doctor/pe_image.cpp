@@ -180,8 +180,8 @@ std::optional<std::pair<size_t, size_t>> FirstResource(const std::string& bytes,
 // One block of a version resource: a length, a value length, a type, a
 // UTF-16 key, then (each on a 4-byte boundary) the value and the children.
 struct VersionBlock {
-    std::string key;     // ASCII letters folded to lower case
-    size_t valueBegin;   // where the value starts
+    std::string key;    // ASCII letters folded to lower case
+    size_t valueBegin;  // where the value starts
     size_t childrenBegin;
     size_t end;
 };
@@ -248,10 +248,14 @@ std::optional<std::string> ReadVersionString(const std::string& bytes, const std
 
 std::string MachineName(uint16_t machine) {
     switch (machine) {
-    case kMachineX86: return "x86";
-    case kMachineX64: return "x64";
-    case kMachineArm: return "ARM";
-    case kMachineArm64: return "ARM64";
+        case kMachineX86:
+            return "x86";
+        case kMachineX64:
+            return "x64";
+        case kMachineArm:
+            return "ARM";
+        case kMachineArm64:
+            return "ARM64";
     }
     char hex[32];
     std::snprintf(hex, sizeof hex, "machine 0x%04X", machine);

@@ -14,8 +14,8 @@ constexpr uint16_t kMachineArm64 = 0xAA64;
 // alone: nothing is loaded or run.
 struct PeImage {
     uint16_t machine = 0;
-    std::vector<std::string> exportNames;     // the export table's names, in its order
-    std::vector<std::string> importedDlls;    // the import table's DLL names, as written
+    std::vector<std::string> exportNames;   // the export table's names, in its order
+    std::vector<std::string> importedDlls;  // the import table's DLL names, as written
 };
 
 // Nothing when the bytes are not a PE file or its headers or tables point

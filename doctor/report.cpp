@@ -9,14 +9,20 @@ nlohmann::json ManifestValues(const AppManifest& manifest) {
         {"name", manifest.name},
         {"main", manifest.main},
         {"chromium-args", manifest.chromiumArgs},
-        {"window", {{"title", manifest.title}, {"width", manifest.width}, {"height", manifest.height},
-                    {"icon", manifest.icon}, {"resizable", manifest.resizable}}},
-        {"settings", {{"distribution-mode", manifest.distributionMode == DistributionMode::Fixed ? "fixed" : "evergreen"},
-                      {"content-mode", manifest.contentMode == ContentMode::Remote ? "remote" : "bundle"},
-                      {"enable-devtools", manifest.enableDevtools}}},
-        {"messages", {{"install-webview2", manifest.installWebView2Message},
-                      {"downloading", manifest.downloadingMessage},
-                      {"install-webview2-failed", manifest.installFailedMessage}}},
+        {"window",
+         {{"title", manifest.title},
+          {"width", manifest.width},
+          {"height", manifest.height},
+          {"icon", manifest.icon},
+          {"resizable", manifest.resizable}}},
+        {"settings",
+         {{"distribution-mode", manifest.distributionMode == DistributionMode::Fixed ? "fixed" : "evergreen"},
+          {"content-mode", manifest.contentMode == ContentMode::Remote ? "remote" : "bundle"},
+          {"enable-devtools", manifest.enableDevtools}}},
+        {"messages",
+         {{"install-webview2", manifest.installWebView2Message},
+          {"downloading", manifest.downloadingMessage},
+          {"install-webview2-failed", manifest.installFailedMessage}}},
     };
 }
 
@@ -27,8 +33,8 @@ void AddValueLines(const nlohmann::json& values, const std::string& prefix, std:
             AddValueLines(item.value(), prefix + item.key() + ".", out);
             continue;
         }
-        out += "      " + prefix + item.key() + ": " + item.value().dump(-1, ' ', false,
-                                                                          nlohmann::json::error_handler_t::replace) + "\n";
+        out += "      " + prefix + item.key() + ": " +
+               item.value().dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
     }
 }
 
@@ -50,7 +56,8 @@ std::string FormatText(const std::string& folder, const Diagnosis& diagnosis) {
         out += std::string(finding.ok ? "ok       " : "problem  ") + label + " " + finding.message + "\n";
         for (const std::string& detail : finding.details) out += "      " + detail + "\n";
         if (!finding.fix.empty()) out += "      fix: " + finding.fix + "\n";
-        if (finding.check == "manifest" && diagnosis.manifest) AddValueLines(ManifestValues(*diagnosis.manifest), "", out);
+        if (finding.check == "manifest" && diagnosis.manifest)
+            AddValueLines(ManifestValues(*diagnosis.manifest), "", out);
     }
     return out + "verdict: " + Verdict(diagnosis) + "\n";
 }
@@ -58,9 +65,12 @@ std::string FormatText(const std::string& folder, const Diagnosis& diagnosis) {
 std::string FormatJson(const std::string& folder, const Diagnosis& diagnosis) {
     nlohmann::json checks = nlohmann::json::array();
     for (const Finding& finding : diagnosis.findings)
-        checks.push_back({{"check", finding.check}, {"status", finding.ok ? "ok" : "problem"},
-                          {"stopsStart", finding.stopsStart}, {"message", finding.message},
-                          {"details", finding.details}, {"fix", finding.fix}});
+        checks.push_back({{"check", finding.check},
+                          {"status", finding.ok ? "ok" : "problem"},
+                          {"stopsStart", finding.stopsStart},
+                          {"message", finding.message},
+                          {"details", finding.details},
+                          {"fix", finding.fix}});
     const nlohmann::json report = {
         {"folder", folder},
         {"wouldStart", WouldStart(diagnosis)},

@@ -6,5 +6,5 @@ inline constexpr char kFixedRuntimeFolder[] = "webview2";
 inline constexpr char kFixedRuntimeDll[] = "webview2/EBWebView/x86/EmbeddedBrowserWebView.dll";
 inline constexpr char kFixedRuntimeVersionTable[] = "040904B0";
 inline constexpr char kFixedRuntimeVersionKey[] = "ProductVersion";
-inline constexpr char kFixedRuntimeDllMissing[] = "0x80070002";    // the file is not there
-inline constexpr char kFixedRuntimeNoVersion[] = "0x80070714";     // it has no version resource
+inline constexpr char kFixedRuntimeDllMissing[] = "0x80070002";  // the file is not there
+inline constexpr char kFixedRuntimeNoVersion[] = "0x80070714";   // it has no version resource

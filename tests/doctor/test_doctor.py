@@ -61,38 +61,50 @@ def two_gigabytes(app):
         movie.truncate(2 << 30)  # sparse: no disk space used
 
 
+def extension(bits, name):
+    return (harness.bin_dir_64() if bits == 64 else harness.bin_dir_32()) / "extensions" / name / "ZU2DavErudoze.dll"
+
+
+def runtime_dll():
+    """A DLL with the version resource of a fixed runtime."""
+    return harness.bin_dir_32() / "doctor" / "EmbeddedBrowserWebView.dll"
+
+
+def set_mode(key, value):
+    return lambda app: edit_manifest(app, lambda m: m.update(settings={key: value}))
+
+
 # (id, change of the example app, exit code, {check: words its report contains})
 ROWS = [
     ("good app", lambda app: None, 0, {}),
     ("trailing comma in the manifest", trailing_comma, 1, {"manifest": [PARSE_FAILED, "parse error"]}),
     ("no manifest", lambda app: (app / "package.json").unlink(), 1,
      {"manifest": [LOAD_FAILED, "package.json is missing"]}),
-    ("unknown distribution mode", lambda app: edit_manifest(app, lambda m: m.update(settings={"distribution-mode": "Fixed"})),
-     1, {"manifest": [PARSE_FAILED, "invalid distribution mode"]}),
+    ("unknown distribution mode", set_mode("distribution-mode", "Fixed"), 1,
+     {"manifest": [PARSE_FAILED, "invalid distribution mode"]}),
     ("missing start page", lambda app: (app / "www" / "index.html").unlink(), 1,
      {"start page": ["www/index.html does not exist"]}),
-    ("start page under another letter case", lambda app: (app / "www" / "index.html").rename(app / "www" / "Index.HTML"),
-     0, {}),
-    ("remote mode with a relative start page",
-     lambda app: edit_manifest(app, lambda m: m.update(settings={"content-mode": "remote"})), 1,
+    ("start page under another letter case",
+     lambda app: (app / "www" / "index.html").rename(app / "www" / "Index.HTML"), 0, {}),
+    ("remote mode with a relative start page", set_mode("content-mode", "remote"), 1,
      {"start page": ["not an absolute http:// or https:// URL"]}),
     ("icon that is no image",
      lambda app: edit_manifest(app, lambda m: m.setdefault("window", {}).update(icon="www/app.js")), 0,
      {"icon": ["is not an image the host reads"]}),
-    ("64-bit extension", lambda app: use_extension(app, harness.bin_dir_64() / "extensions" / "full" / "ZU2DavErudoze.dll"),
-     0, {"extension machine": ["ZU2DavErudoze.dll is x64"]}),
-    ("mangled exports", lambda app: use_extension(app, harness.bin_dir_32() / "extensions" / "mangled" / "ZU2DavErudoze.dll"),
-     0, {"extension exports": ["Init is not exported; found _Z4Init", "C++ name mangling", "found _Z7Releasev"]}),
-    ("mingw runtime dependency",
-     lambda app: use_extension(app, harness.bin_dir_32() / "extensions" / "cxx_runtime" / "ZU2DavErudoze.dll"), 0,
+    ("64-bit extension", lambda app: use_extension(app, extension(64, "full")), 0,
+     {"extension machine": ["ZU2DavErudoze.dll is x64"]}),
+    ("mangled exports", lambda app: use_extension(app, extension(32, "mangled")), 0,
+     {"extension exports": ["Init is not exported; found _Z4Init", "C++ name mangling", "found _Z7Releasev"]}),
+    ("mingw runtime dependency", lambda app: use_extension(app, extension(32, "cxx_runtime")), 0,
      {"extension imports": ["libstdc++-6.dll (the mingw C++ runtime)", "-static-libstdc++ -static-libgcc",
                             "libgcc_s_dw2-1.dll"]}),
-    ("fixed runtime in place", lambda app: fixed_mode(app, "webview2", harness.bin_dir_32() / "doctor" / "EmbeddedBrowserWebView.dll"),
-     0, {}),
-    ("wrong fixed layout", lambda app: fixed_mode(app, NESTED_RUNTIME, harness.bin_dir_32() / "doctor" / "EmbeddedBrowserWebView.dll"),
-     1, {"fixed runtime": ["0x80070002", f"found {NESTED_RUNTIME}/EBWebView/x86/EmbeddedBrowserWebView.dll instead"]}),
-    ("fixed runtime without a version", lambda app: fixed_mode(app, "webview2", app / "ZU2DavErudoze.dll"),
-     1, {"fixed runtime": ["has no ProductVersion (0x80070714)"]}),
+    ("fixed runtime in place", lambda app: fixed_mode(app, "webview2", runtime_dll()), 0, {}),
+    ("wrong fixed layout", lambda app: fixed_mode(app, NESTED_RUNTIME, runtime_dll()), 1,
+     {"fixed runtime": ["0x80070002", f"found {NESTED_RUNTIME}/EBWebView/x86/EmbeddedBrowserWebView.dll instead"]}),
+    ("fixed runtime for x64", lambda app: fixed_mode(app, "webview2", extension(64, "full")), 1,
+     {"fixed runtime": ["EmbeddedBrowserWebView.dll is x64"]}),
+    ("fixed runtime without a version", lambda app: fixed_mode(app, "webview2", app / "ZU2DavErudoze.dll"), 1,
+     {"fixed runtime": ["has no ProductVersion (0x80070714)"]}),
     ("file refused by name", lambda app: write(app, "www/notes:v2.txt"), 0,
      {"www names": ["notes:v2.txt"]}),
     ("unknown script type", lambda app: write(app, "www/lib/helpers.cjs"), 0,
@@ -132,7 +144,7 @@ def test_the_doctor_gives_each_app_folder_its_verdict(example, change, exit_code
 
 
 def test_the_text_report_shows_each_check_the_fix_and_the_verdict(example):
-    use_extension(example, harness.bin_dir_64() / "extensions" / "full" / "ZU2DavErudoze.dll")
+    use_extension(example, extension(64, "full"))
     done = subprocess.run([str(NATIVE_BIN / "quillframe-doctor"), str(example)], capture_output=True, text=True,
                           timeout=120)
     lines = done.stdout.splitlines()

@@ -20,7 +20,8 @@ std::string Utf16(const std::string& ascii) {
 }
 
 // A version resource block: header, key, value and children, each on a 4-byte boundary.
-std::string Block(const std::string& key, const std::string& value, bool text, const std::vector<std::string>& children) {
+std::string Block(const std::string& key, const std::string& value, bool text,
+                  const std::vector<std::string>& children) {
     std::string block(6, '\0');
     block += Utf16(key);
     Align(block, 4);
