@@ -52,7 +52,8 @@ struct Layout {
 std::optional<Layout> ReadLayout(const std::string& bytes) {
     if (bytes.compare(0, 2, "MZ") != 0) return std::nullopt;
     const auto peOffset = U32(bytes, 0x3C);
-    if (!peOffset || bytes.compare(*peOffset, 4, std::string("PE\0\0", 4)) != 0) return std::nullopt;
+    if (!peOffset || !U32(bytes, *peOffset) || bytes.compare(*peOffset, 4, std::string("PE\0\0", 4)) != 0)
+        return std::nullopt;
     const size_t coff = *peOffset + 4;
     const auto machine = U16(bytes, coff), sectionCount = U16(bytes, coff + 2), optionalSize = U16(bytes, coff + 16);
     const size_t optional = coff + 20;

@@ -154,9 +154,11 @@ TEST(PeImage, RefusesWhatIsNoPeFileOrPointsOutsideIt) {
     const std::string good = builder.Build(kMachineX86);
     std::string badRva = good;
     Put(badRva, 0x58 + 96, 0x7FFF0000, 4);  // the export directory far beyond the section
+    std::string farHeader = good.substr(0, 0x40);
+    Put(farHeader, 0x3C, 0xFFFF, 4);  // the PE header beyond the end
     std::string badPe = good;
     badPe[0x41] = 'X';
-    for (const std::string& bytes : {std::string(), std::string("MZ"), good.substr(0, 0x100), badRva, badPe,
+    for (const std::string& bytes : {std::string(), std::string("MZ"), good.substr(0, 0x100), farHeader, badRva, badPe,
                                      std::string("not a dll at all, just text")})
         EXPECT_FALSE(ReadPeImage(bytes)) << bytes.size();
 }
