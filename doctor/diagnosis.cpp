@@ -9,7 +9,7 @@ namespace fs = std::filesystem;
 namespace {
 
 void AddExtensionFindings(const fs::path& folder, std::vector<Finding>& findings) {
-    std::optional<ExtensionLibrary> library;
+    std::optional<PeImage> library;
     if (std::optional<Finding> only = FindExtension(folder, library)) {
         findings.push_back(std::move(*only));
         return;

@@ -67,7 +67,7 @@ std::string DecorationCause(const std::string& exported, const std::string& entr
 
 }  // namespace
 
-std::optional<Finding> FindExtension(const fs::path& folder, std::optional<ExtensionLibrary>& library) {
+std::optional<Finding> FindExtension(const fs::path& folder, std::optional<PeImage>& library) {
     const auto path = FindInFolder(folder, kExtensionLibraryName);
     if (!path) return Ok("extension", std::string("none: ") + kExtensionLibraryName + " is optional");
     const auto bytes = ReadFileBytes(*path);
@@ -75,21 +75,21 @@ std::optional<Finding> FindExtension(const fs::path& folder, std::optional<Exten
     if (!image)
         return Problem("extension", std::string(kExtensionLibraryName) + " is not a Windows DLL: the host ignores it",
                        "replace it with the DLL your build makes, or delete it");
-    library = ExtensionLibrary{*path, *image};
+    library = *image;
     return std::nullopt;
 }
 
-Finding CheckExtensionMachine(const ExtensionLibrary& library) {
-    const std::string machine = MachineName(library.image.machine);
-    if (library.image.machine == kMachineX86) return Ok("extension machine", "x86 (32-bit), as the host");
+Finding CheckExtensionMachine(const PeImage& library) {
+    const std::string machine = MachineName(library.machine);
+    if (library.machine == kMachineX86) return Ok("extension machine", "x86 (32-bit), as the host");
     return Problem(
         "extension machine",
         std::string(kExtensionLibraryName) + " is " + machine + ": the 32-bit host cannot load it and ignores it",
         "build it for 32-bit x86: i686-w64-mingw32-gcc, or the x86 tools of Visual Studio");
 }
 
-Finding CheckExtensionExports(const ExtensionLibrary& library) {
-    const auto& exported = library.image.exportNames;
+Finding CheckExtensionExports(const PeImage& library) {
+    const auto& exported = library.exportNames;
     std::vector<std::string> details;
     for (const char* entry : kEntryPoints) {
         if (std::find(exported.begin(), exported.end(), entry) != exported.end()) continue;
@@ -129,10 +129,10 @@ void CollectMissingImports(const fs::path& folder, const PeImage& image, std::se
 
 }  // namespace
 
-Finding CheckExtensionImports(const fs::path& folder, const ExtensionLibrary& library) {
+Finding CheckExtensionImports(const fs::path& folder, const PeImage& library) {
     std::set<std::string> seen;
     std::vector<std::string> missing;
-    CollectMissingImports(folder, library.image, seen, missing);
+    CollectMissingImports(folder, library, seen, missing);
     if (missing.empty()) return Ok("extension imports", "every DLL it needs is beside it or part of Windows");
     const bool mingw = std::any_of(missing.begin(), missing.end(),
                                    [](const std::string& name) { return IsMingwRuntime(AsciiLower(name)); });
