@@ -122,7 +122,9 @@ Finding CheckStartPage(const fs::path& folder, const AppManifest& manifest) {
                        "create " + shown + ", or set \"main\" to your start page's path under www/", true);
     if (!fs::is_regular_file(*page, error))
         return Problem(kStartPageCheck, shown + " is a folder, which the host answers with an empty page",
-                       "set \"main\" to a file, such as \"" + *requestPath + "/index.html\"", true);
+                       "set \"main\" to a file, such as \"" +
+                           (requestPath->empty() ? std::string() : *requestPath + "/") + "index.html\"",
+                       true);
     return Ok(kStartPageCheck, Shown(*page, folder));
 }
 
