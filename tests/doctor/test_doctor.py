@@ -74,7 +74,8 @@ def set_mode(key, value):
     return lambda app: edit_manifest(app, lambda m: m.update(settings={key: value}))
 
 
-# (id, change of the example app, exit code, {check: words its report contains})
+# (id, change of the example app, exit code, {check: words its problem report contains}[,
+#  {check: words its ok report contains}])
 ROWS = [
     ("good app", lambda app: None, 0, {}),
     ("trailing comma in the manifest", trailing_comma, 1, {"manifest": [PARSE_FAILED, "parse error"]}),
@@ -98,7 +99,8 @@ ROWS = [
     ("mingw runtime dependency", lambda app: use_extension(app, extension(32, "cxx_runtime")), 0,
      {"extension imports": ["libstdc++-6.dll (the mingw C++ runtime)", "-static-libstdc++ -static-libgcc",
                             "libgcc_s_dw2-1.dll"]}),
-    ("fixed runtime in place", lambda app: fixed_mode(app, "webview2", runtime_dll()), 0, {}),
+    ("fixed runtime in place", lambda app: fixed_mode(app, "webview2", runtime_dll()), 0, {},
+     {"fixed runtime": ["webview2/EBWebView/x86/EmbeddedBrowserWebView.dll, version 120.0.2210.91"]}),
     ("wrong fixed layout", lambda app: fixed_mode(app, NESTED_RUNTIME, runtime_dll()), 1,
      {"fixed runtime": ["0x80070002", f"found {NESTED_RUNTIME}/EBWebView/x86/EmbeddedBrowserWebView.dll instead"]}),
     ("fixed runtime for x64", lambda app: fixed_mode(app, "webview2", extension(64, "full")), 1,
@@ -129,8 +131,9 @@ def run_native(app):
     return done.returncode, json.loads(done.stdout)
 
 
-@pytest.mark.parametrize("change, exit_code, problems", [row[1:] for row in ROWS], ids=[row[0] for row in ROWS])
-def test_the_doctor_gives_each_app_folder_its_verdict(example, change, exit_code, problems):
+@pytest.mark.parametrize("change, exit_code, problems, oks", [(*row[1:], {})[:4] for row in ROWS],
+                         ids=[row[0] for row in ROWS])
+def test_the_doctor_gives_each_app_folder_its_verdict(example, change, exit_code, problems, oks):
     change(example)
     code, report = run_native(example)
     assert (code, report["wouldStart"]) == (exit_code, exit_code == 0), report
@@ -141,6 +144,9 @@ def test_the_doctor_gives_each_app_folder_its_verdict(example, change, exit_code
         for word in words:
             assert word in text, (name, word, found[name])
         assert found[name]["fix"], found[name]
+    messages = {check["check"]: check["message"] for check in report["checks"]}
+    for name, words in oks.items():
+        assert all(word in messages[name] for word in words), (name, words, messages[name])
 
 
 def test_the_text_report_shows_each_check_the_fix_and_the_verdict(example):
