@@ -36,7 +36,7 @@ void BenchCacheScale(const std::string& folder, int files) {
     int failedStatus = 0;
     for (; hostCount <= files; ++hostCount) {
         uint64_t bytes = 0;
-        const int status = host.Serve(*MakeRequest(BigFile(hostCount % files), "bytes=0-99").Get(), bytes);
+        const int status = host.Serve(MakeRequest(BigFile(hostCount % files), "bytes=0-99"), bytes);
         if (status != 206) {
             failedStatus = status;
             break;
@@ -50,7 +50,7 @@ void BenchCacheScale(const std::string& folder, int files) {
                 hostCount, files + 1, hostCount ? static_cast<double>(files + 1) / hostCount : 0,
                 {{"filesOffered", files},
                  {"mappableAtOnce", floorCount},
-                 {"viewsHeldAtEnd", host.app().mappedFiles.size()},
+                 {"viewsHeldAtEnd", host.content().MappedFileCount()},
                  {"statusAtFailure", failedStatus},
                  {"pointerBits", sizeof(void*) * 8},
                  {"highestAddressMiB", addressSpace / (1 << 20)}});

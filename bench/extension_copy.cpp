@@ -5,12 +5,10 @@
 
 namespace {
 
-// The copy's callback has no record to find its web view through.
-CountingWebView* g_copyWebView = nullptr;
+// The copy's callback has no record to find its counter through.
+ExtensionCopy* g_copy = nullptr;
 
-extern "C" void QUILLFRAME_CALL PostFromCopy(const char* json) {
-    g_copyWebView->PostWebMessageAsJson(Utf8ToWide(json).c_str());
-}
+extern "C" void QUILLFRAME_CALL PostFromCopy(const char* json) { g_copy->Post(Utf8ToWide(json)); }
 
 template <class Proc>
 Proc EntryPoint(HMODULE module, const char* name) {
@@ -19,8 +17,7 @@ Proc EntryPoint(HMODULE module, const char* name) {
 
 }  // namespace
 
-ExtensionCopy::ExtensionCopy(const std::string& extensionFolder, const std::string& workFolder)
-    : webView_(MakeFake<CountingWebView>()) {
+ExtensionCopy::ExtensionCopy(const std::string& extensionFolder, const std::string& workFolder) {
     const std::wstring copy = Utf8ToWide(workFolder + "extension_copy.dll");
     if (!CopyFileW(Utf8ToWide(extensionFolder + "ZU2DavErudoze.dll").c_str(), copy.c_str(), FALSE))
         Fail("cannot copy the extension library");
@@ -30,11 +27,11 @@ ExtensionCopy::ExtensionCopy(const std::string& extensionFolder, const std::stri
     release_ = EntryPoint<QuillframeReleaseProc>(module_.get(), "Release");
     onExtensionMessage_ = EntryPoint<QuillframeOnExtensionMessageProc>(module_.get(), "OnExtensionMessage");
     if (!init || !release_ || !onExtensionMessage_) Fail("the extension library lacks an entry point");
-    g_copyWebView = webView_.Get();
+    g_copy = this;
     if (!init(extensionFolder.c_str(), "www\\", "", PostFromCopy)) Fail("the copy did not initialise");
 }
 
 ExtensionCopy::~ExtensionCopy() {
     release_();
-    g_copyWebView = nullptr;
+    g_copy = nullptr;
 }

@@ -2,11 +2,8 @@
 
 #include "bench_host.h"
 #include "benches.h"
-#include "bridge/extension_host_win.h"
 #include "measure.h"
 #include "process_handles.h"
-
-using Microsoft::WRL::ComPtr;
 
 namespace {
 
@@ -18,8 +15,8 @@ std::string SmallFile(int kind, int index) {
 }
 
 // One request of the mix: files whole and in ranges, misses, refused ranges,
-// and the page's messages, good and bad. Each request gets fresh runtime
-// objects, as it would from the web view.
+// and the page's messages, good and bad. Each request is made afresh, as the
+// web view hands over a new one every time.
 void MixedRequest(BenchHost& host, int i) {
     uint64_t bytes = 0;
     const int kind = i % 9;
@@ -28,27 +25,27 @@ void MixedRequest(BenchHost& host, int i) {
     case 0:
     case 1:
     case 2:
-        if (host.Serve(*MakeRequest(SmallFile(kind, i)).Get(), bytes) != 200) Fail("200 expected");
+        if (host.Serve(MakeRequest(SmallFile(kind, i)), bytes) != 200) Fail("200 expected");
         break;
     case 3: {
         const std::string range = "bytes=" + std::to_string(offset) + "-" + std::to_string(offset + 65535);
-        if (host.Serve(*MakeRequest("media/seek.bin", range).Get(), bytes) != 206) Fail("206 expected");
+        if (host.Serve(MakeRequest("media/seek.bin", range), bytes) != 206) Fail("206 expected");
         break;
     }
     case 4:
-        if (host.Serve(*MakeRequest("small/missing.bin").Get(), bytes) != 404) Fail("404 expected");
+        if (host.Serve(MakeRequest("small/missing.bin"), bytes) != 404) Fail("404 expected");
         break;
     case 5:
-        if (host.Serve(*MakeRequest(SmallFile(0, i), "bytes=5000-").Get(), bytes) != 416) Fail("416 expected");
+        if (host.Serve(MakeRequest(SmallFile(0, i), "bytes=5000-"), bytes) != 416) Fail("416 expected");
         break;
     case 6:
-        host.app().HandleWebMessage(R"({"type":"wrapper-init"})");
+        host.bridge().HandleWebMessage(R"({"type":"wrapper-init"})");
         break;
     case 7:
-        host.app().HandleWebMessage(R"({"type":"extension-message","n":)" + std::to_string(i) + "}");
+        host.bridge().HandleWebMessage(R"({"type":"extension-message","n":)" + std::to_string(i) + "}");
         break;
     default:
-        host.app().HandleWebMessage(R"({"type":"wrapper-init")");
+        host.bridge().HandleWebMessage(R"({"type":"wrapper-init")");
         break;
     }
 }
@@ -63,9 +60,7 @@ void PrintGrowth(const std::string& figure, const std::string& unit, double earl
 // Private bytes and handles after 10,000 mixed requests against the same
 // after the first 100: anything the host keeps per request shows as growth.
 void BenchFootprint(const std::string& dataFolder, const std::string& extensionFolder) {
-    ExtensionHost record;
-    LoadExampleExtension(record, extensionFolder);
-    BenchHost host(dataFolder, &record);
+    BenchHost host(dataFolder, extensionFolder);
 
     int done = 0;
     for (; done < 100; ++done) MixedRequest(host, done);
@@ -77,7 +72,4 @@ void BenchFootprint(const std::string& dataFolder, const std::string& extensionF
                 late.privateBytes, late.privateBytesSource);
     PrintGrowth("handles after 10,000 requests (floor: after 100)", "handles", early.handles, late.handles,
                 late.handlesSource);
-
-    ReleaseExtensionLibrary();
-    g_extensionHost = nullptr;
 }

@@ -5,8 +5,6 @@
 #include "files.h"
 #include "measure.h"
 
-using Microsoft::WRL::ComPtr;
-
 namespace {
 
 struct SmallFiles {
@@ -29,7 +27,7 @@ void BenchServe(const std::string& dataFolder) {
     BenchHost host(dataFolder);
     std::vector<char> buffer(64 * 1024);
     for (const SmallFiles& files : kSizes) {
-        std::vector<ComPtr<FakeRequestArgs>> requests;
+        std::vector<BenchRequest> requests;
         std::vector<std::wstring> paths;
         for (int i = 0; i < kSmallFilesPerSize; ++i) {
             const std::string requestPath = SmallFilePath(files.label, i);
@@ -37,12 +35,12 @@ void BenchServe(const std::string& dataFolder) {
             paths.push_back(WindowsPath(dataFolder + "www\\" + requestPath));
         }
         std::string body;
-        if (host.Serve(*requests[0].Get(), body) != 200 || body.size() != files.size) Fail("200 expected");
+        if (host.Serve(requests[0], body) != 200 || body.size() != files.size) Fail("200 expected");
 
         size_t next = 0;
         const auto serve = [&] {
             uint64_t bytes = 0;
-            if (host.Serve(*requests[next++ % requests.size()].Get(), bytes) != 200 || bytes != files.size)
+            if (host.Serve(requests[next++ % requests.size()], bytes) != 200 || bytes != files.size)
                 Fail("a served file came back short");
         };
         const auto read = [&] {

@@ -39,6 +39,9 @@ public:
     // when that answer's stream is released.
     void ReleaseMappedFiles();
 
+    // How many files the cache holds a view of.
+    size_t MappedFileCount() const { return mappedFiles_.size(); }
+
 private:
     struct FileFacts;
     FileFacts LookUp(const std::optional<std::string>& requestPath, const std::string& filePath) const;

@@ -4,21 +4,11 @@
 
 static const char* const kIds[] = {"standin.early", NULL};
 
-QUILLFRAME_EXTENSION_EXPORT const char* const* QUILLFRAME_CALL Init(const char* exeFolder, const char* contentFolder,
-                                                                    const char* userDataFolder,
-                                                                    QuillframePostMessage postMessage) {
-    RecordInit(exeFolder, contentFolder, userDataFolder, postMessage);
-    SendToPage("{\"type\":\"early\",\"from\":\"Init\"}");
-    return kIds;
-}
+static void SendFromInit(void) { SendToPage("{\"type\":\"early\",\"from\":\"Init\"}"); }
 
-QUILLFRAME_EXTENSION_EXPORT void QUILLFRAME_CALL Release(void) { RecordRelease(); }
-
-QUILLFRAME_EXTENSION_EXPORT void QUILLFRAME_CALL OnMainWindowCreated(HWND mainWindow) {
-    RecordMainWindowCreated(mainWindow);
+static void SendFromMainWindowCreated(HWND mainWindow) {
+    (void)mainWindow;
     SendToPage("{\"type\":\"early\",\"from\":\"OnMainWindowCreated\"}");
 }
 
-QUILLFRAME_EXTENSION_EXPORT void QUILLFRAME_CALL OnExtensionMessage(const char* message) {
-    RecordExtensionMessage(message);
-}
+const Standin g_standin = {.ids = kIds, .afterInit = SendFromInit, .afterMainWindowCreated = SendFromMainWindowCreated};

@@ -7,26 +7,9 @@
 
 static const char* const kIds[] = {"standin.echo", NULL};
 
-QUILLFRAME_EXTENSION_EXPORT const char* const* QUILLFRAME_CALL Init(const char* exeFolder, const char* contentFolder,
-                                                                    const char* userDataFolder,
-                                                                    QuillframePostMessage postMessage) {
-    RecordInit(exeFolder, contentFolder, userDataFolder, postMessage);
-    return kIds;
-}
-
-QUILLFRAME_EXTENSION_EXPORT void QUILLFRAME_CALL Release(void) {
-    RecordRelease();
-    SendToPage("{\"type\":\"goodbye\"}");
-}
-
-QUILLFRAME_EXTENSION_EXPORT void QUILLFRAME_CALL OnMainWindowCreated(HWND mainWindow) {
-    RecordMainWindowCreated(mainWindow);
-}
-
 /* The page's message is JSON already (the host parsed it), so it can be
    embedded as a member value unchanged. */
-QUILLFRAME_EXTENSION_EXPORT void QUILLFRAME_CALL OnExtensionMessage(const char* message) {
-    RecordExtensionMessage(message);
+static void Echo(const char* message) {
     static const char kHead[] = "{\"type\":\"echo\",\"received\":";
     const size_t length = strlen(kHead) + strlen(message) + 2;
     char* reply = (char*)malloc(length);
@@ -37,3 +20,7 @@ QUILLFRAME_EXTENSION_EXPORT void QUILLFRAME_CALL OnExtensionMessage(const char* 
     SendToPage(reply);
     free(reply);
 }
+
+static void SayGoodbye(void) { SendToPage("{\"type\":\"goodbye\"}"); }
+
+const Standin g_standin = {.ids = kIds, .afterExtensionMessage = Echo, .afterRelease = SayGoodbye};

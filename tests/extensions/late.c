@@ -33,14 +33,7 @@ static DWORD WINAPI KeepCalling(LPVOID parameter) {
     return 0;
 }
 
-QUILLFRAME_EXTENSION_EXPORT const char* const* QUILLFRAME_CALL Init(const char* exeFolder, const char* contentFolder,
-                                                                    const char* userDataFolder,
-                                                                    QuillframePostMessage postMessage) {
-    RecordInit(exeFolder, contentFolder, userDataFolder, postMessage);
-    return kIds;
-}
-
-QUILLFRAME_EXTENSION_EXPORT void QUILLFRAME_CALL Release(void) {
+static void PinAndStartCalling(void) {
     HMODULE self = NULL;
     const BOOL pinned = GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                                            (LPCWSTR)(void*)&KeepCalling, &self);
@@ -52,14 +45,8 @@ QUILLFRAME_EXTENSION_EXPORT void QUILLFRAME_CALL Release(void) {
     LineBegin(&line, "pinned");
     LineAddBool(&line, "ok", pinned);
     LineWrite(&line);
-    RecordRelease();
-    InterlockedExchange(&g_releaseReturned, 1);
 }
 
-QUILLFRAME_EXTENSION_EXPORT void QUILLFRAME_CALL OnMainWindowCreated(HWND mainWindow) {
-    RecordMainWindowCreated(mainWindow);
-}
+static void MarkReleaseReturned(void) { InterlockedExchange(&g_releaseReturned, 1); }
 
-QUILLFRAME_EXTENSION_EXPORT void QUILLFRAME_CALL OnExtensionMessage(const char* message) {
-    RecordExtensionMessage(message);
-}
+const Standin g_standin = {.ids = kIds, .beforeRelease = PinAndStartCalling, .afterRelease = MarkReleaseReturned};

@@ -1,12 +1,5 @@
-/* Exports everything but Init, so it is never initialised, yet used. */
+/* Exports everything but Init, so it is never initialised, yet used: it is
+   built without the skeleton's Init (see CMakeLists.txt). */
 #include "standin.h"
 
-QUILLFRAME_EXTENSION_EXPORT void QUILLFRAME_CALL Release(void) { RecordRelease(); }
-
-QUILLFRAME_EXTENSION_EXPORT void QUILLFRAME_CALL OnMainWindowCreated(HWND mainWindow) {
-    RecordMainWindowCreated(mainWindow);
-}
-
-QUILLFRAME_EXTENSION_EXPORT void QUILLFRAME_CALL OnExtensionMessage(const char* message) {
-    RecordExtensionMessage(message);
-}
+const Standin g_standin = {.ids = NULL};

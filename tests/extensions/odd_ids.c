@@ -11,22 +11,16 @@ static const char* const kIds[] = {"dup", "", "dup", "quote\"back\\slash", "\xc3
 enum { kIdCount = sizeof kIds / sizeof kIds[0] };
 static char* g_ids[kIdCount + 1];
 
-QUILLFRAME_EXTENSION_EXPORT const char* const* QUILLFRAME_CALL Init(const char* exeFolder, const char* contentFolder,
-                                                                    const char* userDataFolder,
-                                                                    QuillframePostMessage postMessage) {
-    RecordInit(exeFolder, contentFolder, userDataFolder, postMessage);
+static void CopyIds(void) {
     for (int i = 0; i < kIdCount; ++i) {
         g_ids[i] = (char*)malloc(strlen(kIds[i]) + 1);
         if (!g_ids[i]) abort();
         strcpy(g_ids[i], kIds[i]);
     }
-    return (const char* const*)g_ids;
 }
 
-QUILLFRAME_EXTENSION_EXPORT void QUILLFRAME_CALL Release(void) { RecordRelease(); }
-
-QUILLFRAME_EXTENSION_EXPORT void QUILLFRAME_CALL OnMainWindowCreated(HWND mainWindow) {
-    RecordMainWindowCreated(mainWindow);
+static void OverwriteAndFreeIds(HWND mainWindow) {
+    (void)mainWindow;
     for (int i = 0; i < kIdCount; ++i) {
         memset(g_ids[i], 'X', strlen(g_ids[i]));
         free(g_ids[i]);
@@ -34,6 +28,5 @@ QUILLFRAME_EXTENSION_EXPORT void QUILLFRAME_CALL OnMainWindowCreated(HWND mainWi
     }
 }
 
-QUILLFRAME_EXTENSION_EXPORT void QUILLFRAME_CALL OnExtensionMessage(const char* message) {
-    RecordExtensionMessage(message);
-}
+const Standin g_standin = {
+    .ids = (const char* const*)g_ids, .afterInit = CopyIds, .afterMainWindowCreated = OverwriteAndFreeIds};

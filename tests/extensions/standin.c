@@ -12,20 +12,7 @@ static BOOL CALLBACK CountChild(HWND child, LPARAM count) {
     return TRUE;
 }
 
-void RecordInit(const char* exeFolder, const char* contentFolder, const char* userDataFolder,
-                QuillframePostMessage postMessage) {
-    g_postMessage = postMessage;
-    TranscriptLine line;
-    LineBegin(&line, "Init");
-    LineAddString(&line, "exeFolder", exeFolder);
-    LineAddString(&line, "contentFolder", contentFolder);
-    LineAddString(&line, "userDataFolder", userDataFolder);
-    LineAddBool(&line, "callbackNull", postMessage == NULL);
-    LineAddNumber(&line, "runtimeLines", RuntimeTranscriptLines());
-    LineWrite(&line);
-}
-
-void RecordMainWindowCreated(HWND mainWindow) {
+QUILLFRAME_EXTENSION_EXPORT void QUILLFRAME_CALL OnMainWindowCreated(HWND mainWindow) {
     long long children = 0;
     EnumChildWindows(mainWindow, CountChild, (LPARAM)&children);
     TranscriptLine line;
@@ -36,21 +23,25 @@ void RecordMainWindowCreated(HWND mainWindow) {
     LineAddNumber(&line, "childWindows", children);
     LineAddNumber(&line, "runtimeLines", RuntimeTranscriptLines());
     LineWrite(&line);
+    if (g_standin.afterMainWindowCreated) g_standin.afterMainWindowCreated(mainWindow);
 }
 
-void RecordExtensionMessage(const char* message) {
+QUILLFRAME_EXTENSION_EXPORT void QUILLFRAME_CALL OnExtensionMessage(const char* message) {
     TranscriptLine line;
     LineBegin(&line, "OnExtensionMessage");
     LineAddString(&line, "message", message);
     LineAddNumber(&line, "length", message ? (long long)strlen(message) : -1);
     LineWrite(&line);
+    if (g_standin.afterExtensionMessage) g_standin.afterExtensionMessage(message);
 }
 
-void RecordRelease(void) {
+QUILLFRAME_EXTENSION_EXPORT void QUILLFRAME_CALL Release(void) {
+    if (g_standin.beforeRelease) g_standin.beforeRelease();
     TranscriptLine line;
     LineBegin(&line, "Release");
     LineAddNumber(&line, "runtimeLines", RuntimeTranscriptLines());
     LineWrite(&line);
+    if (g_standin.afterRelease) g_standin.afterRelease();
 }
 
 void SendToPage(const char* json) {

@@ -32,28 +32,17 @@ static long CountIn(const char* message) {
     return count ? strtol(count + strlen("\"count\":"), NULL, 10) : 1000;
 }
 
-QUILLFRAME_EXTENSION_EXPORT const char* const* QUILLFRAME_CALL Init(const char* exeFolder, const char* contentFolder,
-                                                                    const char* userDataFolder,
-                                                                    QuillframePostMessage postMessage) {
-    RecordInit(exeFolder, contentFolder, userDataFolder, postMessage);
-    return kIds;
+static void StartOnCommand(const char* message) {
+    if (!g_thread && strstr(message, "\"command\":\"start\""))
+        g_thread = CreateThread(NULL, 0, SendNumbered, (LPVOID)(INT_PTR)CountIn(message), 0, NULL);
 }
 
-QUILLFRAME_EXTENSION_EXPORT void QUILLFRAME_CALL Release(void) {
+static void StopAndWait(void) {
     InterlockedExchange(&g_stop, 1);
     if (g_thread) {
         WaitForSingleObject(g_thread, INFINITE);
         CloseHandle(g_thread);
     }
-    RecordRelease();
 }
 
-QUILLFRAME_EXTENSION_EXPORT void QUILLFRAME_CALL OnMainWindowCreated(HWND mainWindow) {
-    RecordMainWindowCreated(mainWindow);
-}
-
-QUILLFRAME_EXTENSION_EXPORT void QUILLFRAME_CALL OnExtensionMessage(const char* message) {
-    RecordExtensionMessage(message);
-    if (!g_thread && strstr(message, "\"command\":\"start\""))
-        g_thread = CreateThread(NULL, 0, SendNumbered, (LPVOID)(INT_PTR)CountIn(message), 0, NULL);
-}
+const Standin g_standin = {.ids = kIds, .afterExtensionMessage = StartOnCommand, .beforeRelease = StopAndWait};
