@@ -1,12 +1,15 @@
 #include "app_checks.h"
 
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
 #include "app_files.h"
 #include "common/startup_texts.h"
 #include "content/request_path.h"
+#include "loader/runtime_layout.h"
 #include "pe_image.h"
-#include "runtime_layout.h"
+#include "runtime_facts.h"
 
 namespace fs = std::filesystem;
 
@@ -18,6 +21,16 @@ const char kIconCheck[] = "icon";
 const char kRuntimeCheck[] = "fixed runtime";
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// The loader's paths relative to the app folder, with "/" as the doctor shows paths.
+std::string Relative(std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
+// The shipped host is 32-bit, whatever the doctor was built for.
+const std::string kRuntimeFolder = Relative(FixedRuntimeFolder(""));
+const std::string kRuntimeDll = Relative(FixedRuntimeDllPath("", RuntimeArchitecture::X86));
 
 Finding ParseFailed(std::string detail, std::string fix) {
     Finding finding = Problem(kManifestCheck, std::string("the host shows: ") + kParseFailedText, std::move(fix), true);
@@ -55,7 +68,7 @@ bool IsImage(const std::string& start) {
 // usual mistake; name where the DLL was found instead.
 std::string MisplacedRuntimeHint(const fs::path& folder) {
     std::error_code error;
-    const auto runtime = FindInFolder(folder, kFixedRuntimeFolder);
+    const auto runtime = FindInFolder(folder, kRuntimeFolder);
     if (!runtime) return "there is no webview2 folder beside package.json";
     fs::recursive_directory_iterator it(*runtime, fs::directory_options::skip_permission_denied, error), end;
     for (; !error && it != end; it.increment(error)) {
@@ -145,30 +158,24 @@ Finding CheckIcon(const fs::path& folder, const AppManifest& manifest) {
 Finding CheckFixedRuntime(const fs::path& folder, const AppManifest& manifest) {
     if (manifest.distributionMode != DistributionMode::Fixed)
         return Ok(kRuntimeCheck, "not used: evergreen mode uses the installed runtime, installed at first start");
-    const std::string fix =
-        std::string("unpack the x86 fixed-version runtime so that ") + kFixedRuntimeDll + " exists in the app folder";
-    const auto dll = FindInFolder(folder, kFixedRuntimeDll);
+    const std::string fix = "unpack the x86 fixed-version runtime so that " + kRuntimeDll + " exists in the app folder";
+    const auto dll = FindInFolder(folder, kRuntimeDll);
     if (!dll) {
-        Finding finding = Problem(
-            kRuntimeCheck,
-            std::string("no ") + kFixedRuntimeDll + " (" + kFixedRuntimeDllMissing + "): the runtime cannot start", fix,
-            true);
+        Finding finding = Problem(kRuntimeCheck, "no " + kRuntimeDll + " (" + kFixedRuntimeDllMissing +
+                                                     "): the runtime cannot start", fix, true);
         finding.details.push_back(MisplacedRuntimeHint(folder));
         return finding;
     }
     const auto bytes = ReadFileBytes(*dll);
     const auto image = bytes ? ReadPeImage(*bytes) : std::nullopt;
     if (image && image->machine != kMachineX86)
-        return Problem(
-            kRuntimeCheck,
-            std::string(kFixedRuntimeDll) + " is " + MachineName(image->machine) + ": the 32-bit host cannot load it",
-            fix, true);
+        return Problem(kRuntimeCheck, kRuntimeDll + " is " + MachineName(image->machine) +
+                                          ": the 32-bit host cannot load it", fix, true);
+    // The loader takes an empty version for none.
     const auto version =
         bytes ? ReadVersionString(*bytes, kFixedRuntimeVersionTable, kFixedRuntimeVersionKey) : std::nullopt;
-    if (!version)
-        return Problem(kRuntimeCheck,
-                       std::string(kFixedRuntimeDll) + " has no ProductVersion (" + kFixedRuntimeNoVersion +
-                           "): the runtime cannot start",
-                       fix, true);
-    return Ok(kRuntimeCheck, std::string(kFixedRuntimeDll) + ", version " + *version);
+    if (!version || version->empty())
+        return Problem(kRuntimeCheck, kRuntimeDll + " has no ProductVersion (" + kFixedRuntimeNoVersion +
+                                          "): the runtime cannot start", fix, true);
+    return Ok(kRuntimeCheck, kRuntimeDll + ", version " + *version);
 }

@@ -62,15 +62,14 @@ Quillframe $version for Windows (32-bit)
 Quillframe.exe shows a web app in a desktop window: the pages of the www folder
 beside it, described by package.json, in a Microsoft Edge WebView2 control.
 
-This folder is a complete example app but for one file that you add:
+This folder is a complete example app: start Quillframe.exe. It uses the
+WebView2 runtime installed on the machine (Windows 11 has it); if there is none,
+the app offers to download and install it.
 
-  WebView2Loader.dll   Microsoft's WebView2 loader, the x86 one, from the WebView2
-                       SDK (NuGet package Microsoft.Web.WebView2, file
-                       build\\native\\x86\\WebView2Loader.dll). Put it beside
-                       Quillframe.exe.
-
-Then start Quillframe.exe. If the WebView2 runtime is not installed, the app
-offers to download and install it.
+Quillframe.exe finds the runtime itself. If you prefer Microsoft's loader, put
+its x86 WebView2Loader.dll (WebView2 SDK, NuGet package Microsoft.Web.WebView2,
+file build\\native\\x86\\WebView2Loader.dll) beside Quillframe.exe: when present
+and usable, it is used instead (docs\\distribution.md).
 
 For your own app, replace package.json and the www folder with yours (keep
 quillframe-page.js in it when your pages talk to the host: a fresh copy with
@@ -79,13 +78,13 @@ extension or delete it. Your app's folder then looks like this:
 
   MyApp\\
     Quillframe.exe        from this package; you may rename it
-    WebView2Loader.dll    Microsoft's x86 loader, added by you
     package.json          your manifest (docs\\manifest.md)
     www\\                  your pages, scripts, styles, fonts and media
       index.html
       quillframe-page.js  optional: the page library (docs\\page-protocol.md)
     ZU2DavErudoze.dll     optional: your native extension (docs\\extensions.md)
     webview2\\             optional: a fixed-version runtime (docs\\distribution.md)
+    WebView2Loader.dll    optional: Microsoft's x86 loader
 
 Before you ship, check the folder: quillframe-doctor.exe MyApp (in a command
 prompt) reads it the way Quillframe.exe will and prints what would go wrong,

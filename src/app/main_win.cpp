@@ -17,13 +17,13 @@
 #include "common/startup_texts.h"
 #include "common/strings.h"
 #include "installer/install_runtime_win.h"
+#include "loader/runtime_layout.h"
 #include "loader/webview2_loader_win.h"
 #include "webview/app_webview_win.h"
 
 namespace {
 
 const wchar_t kNoLocalAppDataText[] = L"Failed to find the local application data folder";
-const wchar_t kLoaderMissingText[] = L"WebView2Loader.dll is missing or damaged. Reinstall the app.";
 const wchar_t kFixedRuntimeMissingText[] =
     L"This app is set to \"fixed\" distribution mode, but the WebView2 control failed to initialize. Check there is "
     L"a valid fixed distribution of Microsoft Edge WebView2 runtime in the \"webview2\" subfolder.";
@@ -65,7 +65,8 @@ std::optional<AppFolders> DeriveFolders(const std::string& exeFolder, const AppM
     // The fixed runtime is looked up beside the executable, not in whatever
     // folder the app happens to be started from.
     const bool fixed = manifest.distributionMode == DistributionMode::Fixed;
-    return AppFolders{exeFolder, kContentFolder, localAppData + "\\" + manifest.name, fixed ? exeFolder + "webview2" : ""};
+    return AppFolders{exeFolder, kContentFolder, localAppData + "\\" + manifest.name,
+                      fixed ? FixedRuntimeFolder(exeFolder) : ""};
 }
 
 HICON LoadAppIcon(HINSTANCE instance, const std::string& exeFolder, const AppManifest& manifest) {
@@ -111,7 +112,7 @@ int RunApp(HINSTANCE instance, HICON icon, const AppManifest& manifest, const Ap
 
     WindowOperations windowOperations(window);
     auto appWebView = std::make_unique<AppWebView>(manifest, folders, window, windowOperations, extensionHost.get(),
-                                                   loader.createEnvironmentWithOptions);
+                                                   loader.CreateEnvironmentWithOptions());
     g_appWebView = appWebView.get();
     appWebView->Init();
     const int exitCode = RunMessageLoop();
@@ -139,11 +140,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const ULONG_PTR gdiplusToken = StartGdiplus();
     const HICON icon = LoadAppIcon(instance, exeFolder, *manifest);
 
-    const std::optional<WebView2Loader> loader = LoadWebView2Loader(exeFolder);
-    if (!loader) {
-        ShowErrorBox(kLoaderMissingText, kAppCaption);
-        return 1;
-    }
-    if (!EnsureRuntime(instance, icon, *loader, *manifest, *folders)) return 1;
-    return RunApp(instance, icon, *manifest, *folders, *loader, gdiplusToken);
+    const WebView2Loader loader(exeFolder);
+    if (!EnsureRuntime(instance, icon, loader, *manifest, *folders)) return 1;
+    return RunApp(instance, icon, *manifest, *folders, loader, gdiplusToken);
 }

@@ -51,6 +51,12 @@ struct ModuleTraits {
     static void Close(Handle handle) { FreeLibrary(handle); }
 };
 
+struct RegistryKeyTraits {
+    using Handle = HKEY;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle key) { RegCloseKey(key); }
+};
+
 struct MapViewTraits {
     using Handle = const void*;
     static Handle Invalid() { return nullptr; }
@@ -61,3 +67,4 @@ using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
 using UniqueModule = UniqueHandle<ModuleTraits>;
 using UniqueMapView = UniqueHandle<MapViewTraits>;
+using UniqueRegistryKey = UniqueHandle<RegistryKeyTraits>;

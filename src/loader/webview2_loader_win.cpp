@@ -1,26 +1,27 @@
 #include "loader/webview2_loader_win.h"
 
+#include <type_traits>
+
+#include "common/co_task_string_win.h"
 #include "common/paths.h"
 #include "common/strings.h"
+#include "loader/builtin_loader_win.h"
 
-std::optional<WebView2Loader> LoadWebView2Loader(const std::string& exeFolder) {
-    const std::wstring path = AddLongPathPrefix(Utf8ToWide(exeFolder + "WebView2Loader.dll"));
-    WebView2Loader loader;
-    loader.module.reset(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
-    if (!loader.module) return std::nullopt;
-    // The loader exports its stdcall functions under undecorated names.
-    loader.getAvailableBrowserVersionString = reinterpret_cast<GetAvailableBrowserVersionStringFn>(
-        reinterpret_cast<void*>(GetProcAddress(loader.module.get(), "GetAvailableCoreWebView2BrowserVersionString")));
-    loader.createEnvironmentWithOptions = reinterpret_cast<CreateEnvironmentWithOptionsFn>(
-        reinterpret_cast<void*>(GetProcAddress(loader.module.get(), "CreateCoreWebView2EnvironmentWithOptions")));
-    if (!loader.getAvailableBrowserVersionString || !loader.createEnvironmentWithOptions) return std::nullopt;
-    return loader;
+WebView2Loader::WebView2Loader(const std::string& exeFolder)
+    : library_(Library::FromPath(AddLongPathPrefix(Utf8ToWide(exeFolder + "WebView2Loader.dll")))) {
+    // The DLL exports its stdcall functions under undecorated names.
+    getVersion_ = library_.Find<std::remove_pointer_t<GetAvailableBrowserVersionStringFn>>(
+        "GetAvailableCoreWebView2BrowserVersionString");
+    createEnvironment_ = library_.Find<std::remove_pointer_t<CreateEnvironmentWithOptionsFn>>(
+        "CreateCoreWebView2EnvironmentWithOptions");
+    if (getVersion_ && createEnvironment_) return;
+    library_ = Library();
+    getVersion_ = BuiltInGetAvailableBrowserVersionString;
+    createEnvironment_ = BuiltInCreateEnvironmentWithOptions;
 }
 
 bool IsRuntimeAvailable(const WebView2Loader& loader, const wchar_t* browserExecutableFolder) {
-    LPWSTR version = nullptr;
-    loader.getAvailableBrowserVersionString(browserExecutableFolder, &version);
-    if (!version) return false;
-    CoTaskMemFree(version);
-    return true;
+    CoTaskString version;
+    loader.GetAvailableBrowserVersionString()(browserExecutableFolder, version.Put());
+    return static_cast<bool>(version);
 }

@@ -2,8 +2,8 @@
 
 The script builds the win32 preset into $QF_PACKAGE_BUILD_DIR (default
 build/win32). The run under Wine needs what the Wine tests need: the observer of
-the win64-test build and the stand-in WebView2Loader.dll of the win32-test build
-(see tests/wine/harness.py for the folders and the prefix).
+the win64-test build and the stand-in runtime (EmbeddedBrowserWebView.dll) of the
+win32-test build (see tests/wine/harness.py for the folders and the prefix).
 """
 import json
 import os
@@ -130,6 +130,9 @@ def test_the_exe_does_not_import_what_only_the_runtime_installer_needs(unpacked)
     imports = pe_imports(unpacked / "Quillframe.exe")
     assert "kernel32.dll" in imports and "user32.dll" in imports, imports
     assert "urlmon.dll" not in imports and "comctl32.dll" not in imports, imports
+    # Nor version.dll, which the built-in loader reads a fixed runtime's version with: it is no known DLL, so
+    # imported, a copy planted beside the exe would load at every start.
+    assert "version.dll" not in imports, imports
 
 
 def test_the_doctor_needs_no_dll_beyond_windows(unpacked):
@@ -162,8 +165,13 @@ def wine_session(request):
 def test_the_packaged_example_app_starts_talks_to_its_extension_and_closes(wine_session, unpacked, tmp_path):
     app = tmp_path / "app"
     shutil.copytree(unpacked, app)
-    # The only file a user adds; here the stand-in that plays the runtime.
-    shutil.copyfile(harness.bin_dir_32() / "WebView2Loader.dll", app / "WebView2Loader.dll")
+    # As shipped, with no WebView2Loader.dll: the exe finds the installed runtime, here the stand-in's
+    # runtime build registered as a runtime's installer registers it.
+    runtime = tmp_path / "runtime" / "120.0.2210.55"
+    (runtime / "EBWebView" / "x86").mkdir(parents=True)
+    shutil.copyfile(harness.bin_dir_32() / harness.RUNTIME_DLL, runtime / "EBWebView" / "x86" / harness.RUNTIME_DLL)
+    installed = harness.InstalledRuntimes(wine_session)
+    installed.register("HKLM", "stable", runtime)
     sent = {"type": "extension-message", "text": "hello from the test"}
     (app / "webview2-scenario.json").write_text(json.dumps({"steps": [
         {"do": "request", "uri": "https://quillframe.localhost/quillframe-page.js"},
@@ -179,11 +187,13 @@ def test_the_packaged_example_app_starts_talks_to_its_extension_and_closes(wine_
         events = wine_session.observe([harness.to_windows(app / "Quillframe.exe")], tmp_path / "observer.jsonl",
                                       app, timeout=300)
     finally:
+        installed.unregister_all()
         shutil.rmtree(user_data, ignore_errors=True)
     transcript = harness.read_json_lines(app / "webview2-transcript.jsonl")
 
     assert [e for e in events if e.get("event") in ("box", "timeout", "error")] == []
     assert [e["code"] for e in events if e.get("event") == "exit"] == [0]
+    assert [line for line in transcript if line.get("call") == "CreateWebViewEnvironmentWithOptionsInternal"]
     served = {line["uri"]: line for line in transcript if line.get("call") == "served"}
     page = served["https://quillframe.localhost/index.html"]
     assert page["status"] == 200

@@ -1,9 +1,9 @@
 // The loader's entry points, exported under their undecorated names (linked with --kill-at).
+// Both builds export them; the runtime build (EmbeddedBrowserWebView.dll) is entered through
+// runtime_exports.cpp instead.
 
 #include "create_file_counter.h"
-#include "environment.h"
-#include "options_probe.h"
-#include "scenario.h"
+#include "creation.h"
 #include "standin_com.h"
 #include "transcript.h"
 #include "version_lookup.h"
@@ -57,26 +57,16 @@ extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE
 extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE CreateCoreWebView2EnvironmentWithOptions(
     PCWSTR browserExecutableFolder, PCWSTR userDataFolder, ICoreWebView2EnvironmentOptions* environmentOptions,
     ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* environmentCreatedHandler) {
-    SetUiThread(GetCurrentThreadId());
-    static int attempts = 0;
-    const CreationOutcome outcome = CreationFor(CurrentScenario().environmentCreation, ++attempts);
-    HRESULT hr = outcome.returns;
-    if (!environmentCreatedHandler) hr = E_POINTER;
-    const auto version = AvailableVersion(browserExecutableFolder);
-    if (SUCCEEDED(hr) && !version) hr = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-    Record("CreateCoreWebView2EnvironmentWithOptions", {{"folder", Json(browserExecutableFolder)},
-                                                        {"userDataFolder", Json(userDataFolder)},
-                                                        {"optionsNull", environmentOptions == nullptr},
-                                                        {"options", ProbeOptions(environmentOptions)},
-                                                        {"hr", HresultText(hr)}});
-    if (FAILED(hr)) return hr;
-    CompleteEnvironmentCreation(environmentCreatedHandler, outcome, *version);
-    return S_OK;
+    return CreateEnvironment("CreateCoreWebView2EnvironmentWithOptions", nlohmann::json::object(),
+                             {true, browserExecutableFolder, userDataFolder, environmentOptions},
+                             environmentCreatedHandler, AvailableVersion(browserExecutableFolder));
 }
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
-        Record("load", {{"pid", GetCurrentProcessId()}, {"exe", ToUtf8(ExePath().c_str())}});
+        Record("load", {{"pid", GetCurrentProcessId()},
+                        {"exe", ToUtf8(ExePath().c_str())},
+                        {"module", ToUtf8(ModulePath().c_str())}});
         CountExeCreateFileCalls();
     } else if (reason == DLL_PROCESS_DETACH) {
         Record("exit", {{"pid", GetCurrentProcessId()}});

@@ -56,6 +56,7 @@ CreationOutcome CreationFor(const nlohmann::json& spec, int attempt) {
     outcome.returns = HresultFrom(spec.value("returns", nlohmann::json()), S_OK);
     outcome.errorCode = HresultFrom(spec.value("errorCode", nlohmann::json()), S_OK);
     outcome.nullObject = spec.value("nullEnvironment", false) || spec.value("nullController", false);
+    outcome.retry = spec.value("retry", false);
     return outcome;
 }
 

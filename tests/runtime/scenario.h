@@ -15,6 +15,7 @@ struct CreationOutcome {
     HRESULT returns = S_OK;    // what the creating call returns; a failure means no completion
     HRESULT errorCode = S_OK;  // passed to the completion handler
     bool nullObject = false;   // completion without the object
+    bool retry = false;        // read the caller's creation state again before the completion
 };
 
 struct Scenario {

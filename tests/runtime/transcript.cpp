@@ -53,6 +53,12 @@ std::wstring ExePath() {
     return path;
 }
 
+std::wstring ModulePath() {
+    std::wstring path(32768, L'\0');
+    path.resize(GetModuleFileNameW(ThisModule(), path.data(), static_cast<DWORD>(path.size())));
+    return path;
+}
+
 std::wstring ExeFolder() {
     const std::wstring path = ExePath();
     return path.substr(0, path.find_last_of(L'\\') + 1);

@@ -11,6 +11,8 @@
 namespace standin {
 
 std::wstring ExePath();
+// This DLL's own full path (either build of the stand-in).
+std::wstring ModulePath();
 // The executable's folder, with its trailing backslash.
 std::wstring ExeFolder();
 

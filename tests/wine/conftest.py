@@ -41,3 +41,18 @@ def dpi(wine_session):
     """Call with a DPI (e.g. 144) to set it for apps started afterwards; 96 again after the test."""
     yield wine_session.set_dpi
     wine_session.set_dpi(harness.DEFAULT_DPI)
+
+
+@pytest.fixture(scope="session")
+def _no_installed_runtimes(wine_session):
+    """No runtime registered when the run starts, whatever an earlier run that was killed left behind."""
+    harness.InstalledRuntimes(wine_session).unregister_all(("HKLM", "HKCU"))
+
+
+@pytest.fixture
+def installed_runtimes(wine_session, _no_installed_runtimes):
+    """Registers runtime folders for the built-in loader to find; gone again after the test, since the
+    Wine prefix (and so its registry) serves the whole run."""
+    runtimes = harness.InstalledRuntimes(wine_session)
+    yield runtimes
+    runtimes.unregister_all()

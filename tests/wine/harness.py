@@ -140,8 +140,13 @@ class WineSession:
 
     # -- settings ----------------------------------------------------------------------------
 
-    def reg_add(self, key, name, kind, data):
-        self.wine("reg", "add", key, "/v", name, "/t", kind, "/d", str(data), "/f")
+    def reg_add(self, key, name, kind, data, *flags):
+        """`flags` e.g. "/reg:32" for the 32-bit registry view."""
+        self.wine("reg", "add", key, "/v", name, "/t", kind, "/d", str(data), "/f", *flags)
+
+    def reg_delete(self, key, *flags):
+        """Removes a key with everything under it; a missing key is no error."""
+        run_quietly([WINE64, "reg", "delete", key, "/f", *flags], self.env(), 120)
 
     def set_dpi(self, dpi):
         """System DPI for processes started from now on."""
@@ -197,7 +202,8 @@ class RunResult:
                            "transcriptTail": self.transcript[-20:]}, indent=1, ensure_ascii=False)
 
 
-LOADERS = {"standin": "WebView2Loader.dll", "no-exports": "qf_no_exports.dll", None: None}
+LOADERS = {"standin": "WebView2Loader.dll", "no-exports": "qf_no_exports.dll", "text": None, None: None}
+RUNTIME_DLL = "EmbeddedBrowserWebView.dll"
 
 
 class AppFolder:
@@ -254,9 +260,22 @@ class AppFolder:
         else:
             shutil.rmtree(self.folder / "webview2", ignore_errors=True)
 
+    @property
+    def architecture(self):
+        """The runtime DLL's subfolder that matches the exe: "x86" or "x64"."""
+        return "x86" if self.bin_dir == bin_dir_32() else "x64"
+
+    def runtime_twin(self, folder):
+        """The stand-in's runtime build as `folder`\\EBWebView\\<architecture>\\EmbeddedBrowserWebView.dll
+        (`folder` relative to the app folder, or absolute); returns the DLL's path."""
+        target = self.folder / folder / "EBWebView" / self.architecture / RUNTIME_DLL
+        target.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copyfile(self.bin_dir / RUNTIME_DLL, target)
+        return target
+
     def loader(self, kind):
         """WebView2Loader.dll at the next run: "standin" (the scripted runtime, the default),
-        "no-exports" (a DLL without the loader functions) or None (absent)."""
+        "no-exports" (a DLL without the loader functions), "text" (a text file) or None (absent)."""
         if kind not in LOADERS:
             raise ValueError(kind)
         self.loader_kind = kind
@@ -266,6 +285,8 @@ class AppFolder:
         (self.folder / "WebView2Loader.dll").unlink(missing_ok=True)
         if LOADERS[self.loader_kind]:
             self._copy_from_bin(LOADERS[self.loader_kind], "WebView2Loader.dll")
+        elif self.loader_kind == "text":
+            self.write("WebView2Loader.dll", "not a library\r\n")
 
     def extension(self, dll):
         """An extension library (path, or a name relative to the bin folder) as ZU2DavErudoze.dll."""
@@ -346,6 +367,37 @@ class AppFolder:
                 self.user_data_dir(name)
                 return name
         return None
+
+
+# The ClientState subkeys of the runtime's release channels, in the order the loader searches them.
+RUNTIME_CHANNELS = {
+    "stable": "{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}",
+    "beta": "{2CD8A007-E189-409D-A2C8-9AF4EF3C72AA}",
+    "dev": "{0D50BFEC-CD6A-4F9A-964C-C7416E3ACB10}",
+    "canary": "{65C35B14-6C1D-4122-AC46-7148CC9D6497}",
+}
+RUNTIME_UPDATE_KEY = r"Software\Microsoft\EdgeUpdate"
+
+
+class InstalledRuntimes:
+    """Runtime folders registered as the runtime's own installer registers them: value EBWebView under
+    HKLM or HKCU\\Software\\Microsoft\\EdgeUpdate\\ClientState\\{channel}, in the 32-bit registry view."""
+
+    def __init__(self, session):
+        self.session = session
+        self._roots = set()
+
+    def register(self, root, channel, folder):
+        """`root` "HKLM" or "HKCU"; `folder` a Unix path."""
+        self._roots.add(root)
+        key = rf"{root}\{RUNTIME_UPDATE_KEY}\ClientState\{RUNTIME_CHANNELS[channel]}"
+        self.session.reg_add(key, "EBWebView", "REG_SZ", to_windows(folder), "/reg:32")
+
+    def unregister_all(self, roots=None):
+        """Removes the values registered here, or everything under `roots` (e.g. left by a killed run)."""
+        for root in sorted(roots or self._roots):
+            self.session.reg_delete(rf"{root}\{RUNTIME_UPDATE_KEY}", "/reg:32")
+        self._roots.clear()
 
 
 def run_quietly(args, env, timeout, cwd=None):

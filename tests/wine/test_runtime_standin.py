@@ -177,10 +177,19 @@ def export_names(dll):
     return result
 
 
-@pytest.mark.parametrize("bin_dir", [harness.bin_dir_64, harness.bin_dir_32], ids=["x64", "x86"])
-def test_loader_functions_are_exported_undecorated(bin_dir):
-    dll = bin_dir() / "WebView2Loader.dll"
+LOADER_EXPORTS = {"GetAvailableCoreWebView2BrowserVersionString", "CreateCoreWebView2EnvironmentWithOptions",
+                  "CompareBrowserVersions"}
+EXPORT_CASES = {
+    f"{build}, {arch}": (bin_dir, dll, names)
+    for build, dll, names in (("loader", "WebView2Loader.dll", LOADER_EXPORTS),
+                              ("runtime", "EmbeddedBrowserWebView.dll", {"CreateWebViewEnvironmentWithOptionsInternal"}))
+    for arch, bin_dir in (("x64", harness.bin_dir_64), ("x86", harness.bin_dir_32))
+}
+
+
+@pytest.mark.parametrize("bin_dir,name,exports", EXPORT_CASES.values(), ids=EXPORT_CASES.keys())
+def test_entry_points_are_exported_undecorated(bin_dir, name, exports):
+    dll = bin_dir() / name
     if not dll.exists():
         pytest.skip(f"{dll} is not built")
-    assert {"GetAvailableCoreWebView2BrowserVersionString", "CreateCoreWebView2EnvironmentWithOptions",
-            "CompareBrowserVersions"} <= set(export_names(dll))
+    assert exports <= set(export_names(dll))

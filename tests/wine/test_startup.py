@@ -11,7 +11,6 @@ import harness
 
 LOAD_FAILED = "Failed to load package.json. Check the file is in the same folder as the app."
 PARSE_FAILED = "Failed to parse package.json. Check the file has valid JSON and that all parameters are correct."
-LOADER_DAMAGED = "WebView2Loader.dll is missing or damaged. Reinstall the app."
 FIXED_MISSING = ('This app is set to "fixed" distribution mode, but the WebView2 control failed to initialize. '
                  'Check there is a valid fixed distribution of Microsoft Edge WebView2 runtime in the "webview2" '
                  'subfolder.')
@@ -112,22 +111,7 @@ def test_a_manifest_with_a_byte_order_mark_and_text_after_a_nul_is_accepted(app)
 
 # --- the loader library -------------------------------------------------------------------------
 
-LOADER_CASES = {
-    "missing, evergreen": (None, {}),
-    "missing, fixed": (None, {"distribution-mode": "fixed"}),
-    "without exports, evergreen": ("no-exports", {}),
-    "without exports, fixed": ("no-exports", {"distribution-mode": "fixed"}),
-}
-
-
-@pytest.mark.parametrize("loader,settings", LOADER_CASES.values(), ids=LOADER_CASES.keys())
-def test_a_missing_or_damaged_loader_is_reported(app, loader, settings):
-    app.manifest({"name": "qf-test-loader", "window": {"title": "Titled"}, "settings": settings})
-    app.fixed_runtime()
-    app.loader(loader)
-    result = app.run()
-    assert boxes_of(result) == [error_box(LOADER_DAMAGED)]
-    assert result.exit_code == 1
+# Which loader answers, and the fallback from a missing or damaged one: test_loader.py.
 
 
 def test_the_manifest_is_checked_before_the_loader(app):
@@ -271,13 +255,4 @@ EXE32_TIMEOUT = 600
 def test_32_bit_exe_reports_a_missing_manifest(app32):
     result = app32.run(timeout=EXE32_TIMEOUT)
     assert boxes_of(result) == [error_box(LOAD_FAILED)]
-    assert result.exit_code == 1
-
-
-@pytest.mark.exe32
-def test_32_bit_exe_reports_a_missing_loader(app32):
-    app32.manifest({"name": "qf-test-32"})
-    app32.loader(None)
-    result = app32.run(timeout=EXE32_TIMEOUT)
-    assert boxes_of(result) == [error_box(LOADER_DAMAGED)]
     assert result.exit_code == 1
