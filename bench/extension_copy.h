@@ -24,7 +24,7 @@ public:
 
 private:
     uint64_t posts_ = 0;
-    UniqueModule module_;
+    Library library_;
     QuillframeReleaseProc release_ = nullptr;
     QuillframeOnExtensionMessageProc onExtensionMessage_ = nullptr;
 };

@@ -21,11 +21,6 @@ SRWLOCK g_recordLock = SRWLOCK_INIT;
 
 std::atomic<DWORD> g_uiThreadId{0};
 
-template <class Proc>
-Proc FindEntryPoint(HMODULE module, const char* name) {
-    return reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 // On the UI thread: straight to the page, once the web view exists.
 void PostToPage(const std::string& json) {
     const ExtensionHost* host = g_extensionHost;
@@ -53,7 +48,7 @@ ExtensionHost::~ExtensionHost() {
         SrwLockGuard lock(g_recordLock);
         if (g_extensionHost == this) g_extensionHost = nullptr;
     }
-    if (module && release) release();
+    if (library && release) release();
 }
 
 bool LoadExtensionLibrary(const AppFolders& folders) {
@@ -63,14 +58,14 @@ bool LoadExtensionLibrary(const AppFolders& folders) {
 
     // The altered search path lets the library find its own dependencies beside it.
     const std::wstring path = AddLongPathPrefix(Utf8ToWide(folders.exe + kExtensionLibraryName));
-    host->module.reset(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
-    if (!host->module) return false;
+    host->library = Library::FromPath(path);
+    if (!host->library) return false;
 
-    const HMODULE module = host->module.get();
-    host->init = FindEntryPoint<QuillframeInitProc>(module, "Init");
-    host->release = FindEntryPoint<QuillframeReleaseProc>(module, "Release");
-    host->onMainWindowCreated = FindEntryPoint<QuillframeOnMainWindowCreatedProc>(module, "OnMainWindowCreated");
-    host->onExtensionMessage = FindEntryPoint<QuillframeOnExtensionMessageProc>(module, "OnExtensionMessage");
+    const Library& library = host->library;
+    host->init = library.Find<QuillframeInitFunction>("Init");
+    host->release = library.Find<QuillframeReleaseFunction>("Release");
+    host->onMainWindowCreated = library.Find<QuillframeOnMainWindowCreatedFunction>("OnMainWindowCreated");
+    host->onExtensionMessage = library.Find<QuillframeOnExtensionMessageFunction>("OnExtensionMessage");
     if (!host->init || !host->release || !host->onMainWindowCreated || !host->onExtensionMessage) return false;
 
     const char* const* ids = host->init(folders.exe.c_str(), folders.content.c_str(), folders.userData.c_str(),
@@ -91,7 +86,7 @@ void ReleaseExtensionLibrary() {
     ExtensionHost* host = g_extensionHost;
     if (!host) return;
     if (host->release) host->release();
-    host->module.reset();
+    host->library = Library();
 }
 
 void DestroyExtensionHost(std::unique_ptr<ExtensionHost> host) {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/app_folders.h"
-#include "common/unique_handle_win.h"
+#include "common/library_win.h"
 #ifndef QUILLFRAME_HOST
 #define QUILLFRAME_HOST
 #endif
@@ -25,7 +25,7 @@ struct ExtensionHost {
     // the library gets its Release before it is unloaded under its own threads.
     ~ExtensionHost();
 
-    UniqueModule module;
+    Library library;
     QuillframeInitProc init = nullptr;
     QuillframeReleaseProc release = nullptr;
     QuillframeOnMainWindowCreatedProc onMainWindowCreated = nullptr;

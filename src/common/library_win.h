@@ -41,9 +41,3 @@ private:
 
     UniqueModule module_;
 };
-
-// The installer's spelling: a System32 library by name.
-class SystemLibrary : public Library {
-public:
-    explicit SystemLibrary(const wchar_t* name) : Library(FromSystem32(name)) {}
-};

@@ -41,7 +41,7 @@ void InstallRuntime(HINSTANCE instance, HICON icon, const std::string& userDataF
     const std::wstring caption = Utf8ToWide(manifest.title);
 
     // Loaded for this frame, which outlives the progress bar that comctl32 runs.
-    const SystemLibrary commonControls(L"comctl32.dll");
+    const Library commonControls = Library::FromSystem32(L"comctl32.dll");
     const auto initCommonControls = commonControls.Find<decltype(InitCommonControlsEx)>("InitCommonControlsEx");
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS};
     if (!initCommonControls || !initCommonControls(&controls)) {
@@ -57,7 +57,7 @@ void InstallRuntime(HINSTANCE instance, HICON icon, const std::string& userDataF
         return;
     }
     // Loaded for this frame, which waits for the download thread that runs urlmon's code.
-    const SystemLibrary urlMoniker(L"urlmon.dll");
+    const Library urlMoniker = Library::FromSystem32(L"urlmon.dll");
     const auto downloadToFile = urlMoniker.Find<decltype(URLDownloadToFileW)>("URLDownloadToFileW");
     HWND window = CreateSetupWindow(instance, Utf8ToWide(manifest.downloadingMessage));
     if (!window) {

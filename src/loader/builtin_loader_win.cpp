@@ -90,7 +90,7 @@ std::optional<RuntimeDll> LocateRuntime(PCWSTR browserExecutableFolder) {
 // StringFileInfo\040904B0\ProductVersion of the DLL. version.dll comes from
 // System32 only: imported, a copy planted beside the exe would load at every start.
 std::optional<std::wstring> ProductVersion(const std::wstring& dll) {
-    const SystemLibrary versionLibrary(L"version.dll");
+    const Library versionLibrary = Library::FromSystem32(L"version.dll");
     const auto infoSize = versionLibrary.Find<decltype(GetFileVersionInfoSizeW)>("GetFileVersionInfoSizeW");
     const auto info = versionLibrary.Find<decltype(GetFileVersionInfoW)>("GetFileVersionInfoW");
     const auto query = versionLibrary.Find<decltype(VerQueryValueW)>("VerQueryValueW");

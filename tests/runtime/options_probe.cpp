@@ -4,6 +4,7 @@
 
 #include "standin_com.h"
 #include "transcript.h"
+#include "common/co_task_string_win.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -17,11 +18,9 @@ template <class I>
 nlohmann::json ReadString(I* object, HRESULT (STDMETHODCALLTYPE I::*getter)(LPWSTR*), nlohmann::json& nulls,
                           const char* name) {
     nulls[name] = HresultText((object->*getter)(nullptr));
-    LPWSTR value = nullptr;
-    const HRESULT hr = (object->*getter)(&value);
-    nlohmann::json result = SUCCEEDED(hr) ? Json(value) : nlohmann::json(HresultText(hr));
-    CoTaskMemFree(value);
-    return result;
+    CoTaskString value;
+    const HRESULT hr = (object->*getter)(value.Put());
+    return SUCCEEDED(hr) ? Json(value.Get()) : nlohmann::json(HresultText(hr));
 }
 
 template <class I, class T>

@@ -9,9 +9,12 @@
 
 #include <cstdio>
 #include <string>
+#include <type_traits>
 
 #include <wrl/client.h>
 
+#include "common/co_task_string_win.h"
+#include "common/library_win.h"
 #include "webview/environment_options_win.h"
 #include "webview/handler_win.h"
 
@@ -49,22 +52,26 @@ std::string Narrow(const wchar_t* text) {
 }
 
 bool LoadLoader(Loader& loader) {
-    HMODULE module = LoadLibraryW(L"WebView2Loader.dll");
-    if (!module) return false;
-    loader.getVersion = reinterpret_cast<GetAvailableBrowserVersionStringFn>(
-        reinterpret_cast<void (*)()>(GetProcAddress(module, "GetAvailableCoreWebView2BrowserVersionString")));
-    loader.createEnvironment = reinterpret_cast<CreateEnvironmentWithOptionsFn>(
-        reinterpret_cast<void (*)()>(GetProcAddress(module, "CreateCoreWebView2EnvironmentWithOptions")));
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    PathRemoveFileSpecW(path);
+    PathAppendW(path, L"WebView2Loader.dll");
+    // Stays loaded until the process ends: the runtime's objects live that long.
+    Library library = Library::FromPath(path);
+    loader.getVersion = library.Find<std::remove_pointer_t<GetAvailableBrowserVersionStringFn>>(
+        "GetAvailableCoreWebView2BrowserVersionString");
+    loader.createEnvironment =
+        library.Find<std::remove_pointer_t<CreateEnvironmentWithOptionsFn>>("CreateCoreWebView2EnvironmentWithOptions");
+    library.KeepForProcessLife();
     return loader.getVersion && loader.createEnvironment;
 }
 
 int PrintVersion(const Loader& loader, const wchar_t* folder) {
-    LPWSTR version = nullptr;
-    const HRESULT hr = loader.getVersion(folder, &version);
+    CoTaskString version;
+    const HRESULT hr = loader.getVersion(folder, version.Put());
     char line[256];
-    std::snprintf(line, sizeof line, "{\"hr\":%ld,\"version\":%s}", static_cast<long>(hr), Narrow(version).c_str());
+    std::snprintf(line, sizeof line, "{\"hr\":%ld,\"version\":%s}", static_cast<long>(hr), Narrow(version.Get()).c_str());
     Print(line);
-    CoTaskMemFree(version);
     return 0;
 }
 
@@ -74,22 +81,20 @@ bool StartsWithOrigin(const wchar_t* uri) { return uri && wcsncmp(uri, kOrigin, 
 HRESULT Serve(ICoreWebView2WebResourceRequestedEventArgs* args) {
     ComPtr<ICoreWebView2WebResourceRequest> request;
     args->get_Request(&request);
-    LPWSTR uri = nullptr;
-    request->get_Uri(&uri);
+    CoTaskString uri;
+    request->get_Uri(uri.Put());
     ComPtr<ICoreWebView2HttpRequestHeaders> headers;
     request->get_Headers(&headers);
     BOOL hasRange = FALSE;
     headers->Contains(L"Range", &hasRange);
-    std::wstring body = std::wstring(L"body of ") + (uri ? uri : L"");
+    std::wstring body = std::wstring(L"body of ") + (uri ? uri.Get() : L"");
     int status = 200;
     if (hasRange) {
-        LPWSTR range = nullptr;
-        headers->GetHeader(L"Range", &range);
-        body += std::wstring(L" range ") + (range ? range : L"");
-        CoTaskMemFree(range);
+        CoTaskString range;
+        headers->GetHeader(L"Range", range.Put());
+        body += std::wstring(L" range ") + (range ? range.Get() : L"");
         status = 206;
     }
-    CoTaskMemFree(uri);
     // The same file is opened twice so the tests can see the CreateFileW count of one path.
     for (int i = 0; i < 2; ++i) {
         HANDLE file = CreateFileW(L"package.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -116,21 +121,19 @@ void RegisterHandlers() {
     webView->add_NavigationStarting(
         MakeHandler<ICoreWebView2NavigationStartingEventHandler>([](ICoreWebView2*,
                                                                     ICoreWebView2NavigationStartingEventArgs* args) {
-            LPWSTR uri = nullptr;
-            args->get_Uri(&uri);
-            if (!StartsWithOrigin(uri)) args->put_Cancel(TRUE);
-            CoTaskMemFree(uri);
+            CoTaskString uri;
+            args->get_Uri(uri.Put());
+            if (!StartsWithOrigin(uri.Get())) args->put_Cancel(TRUE);
             return S_OK;
         }).Get(),
         nullptr);
     webView->add_WebMessageReceived(
         MakeHandler<ICoreWebView2WebMessageReceivedEventHandler>([](ICoreWebView2* sender,
                                                                     ICoreWebView2WebMessageReceivedEventArgs* args) {
-            LPWSTR text = nullptr;
-            if (SUCCEEDED(args->TryGetWebMessageAsString(&text))) {
+            CoTaskString text;
+            if (SUCCEEDED(args->TryGetWebMessageAsString(text.Put()))) {
                 sender->PostWebMessageAsJson((std::wstring(L"{\"echo\":") + (text ? L"1" : L"0") + L"}").c_str());
             }
-            CoTaskMemFree(text);
             return S_OK;
         }).Get(),
         nullptr);
