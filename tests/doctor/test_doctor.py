@@ -161,15 +161,6 @@ def test_the_text_report_shows_each_check_the_fix_and_the_verdict(example):
     assert lines[-1] == "verdict: the app starts and serves its start page (1 problem)"
 
 
-@pytest.fixture
-def wine_session(request):
-    # The Wine tests keep the prefix locked for their whole run.
-    wine_tests = str(ROOT / "tests" / "wine" / "conftest.py")
-    if any(getattr(plugin, "__file__", None) == wine_tests for plugin in request.config.pluginmanager.get_plugins()):
-        pytest.fail("tests/doctor shares the Wine prefix with tests/wine: run it in a pytest run of its own")
-    with harness.wine_session_on_display() as session:
-        yield session
-
 
 @pytest.mark.exe32
 def test_the_windows_build_gives_the_native_verdicts(wine_session, example):

@@ -150,16 +150,6 @@ def test_the_readme_says_what_to_add_and_how_the_app_folder_looks(unpacked):
         assert needed in text, needed
 
 
-@pytest.fixture
-def wine_session(request):
-    # The Wine tests keep the prefix locked for their whole run; waiting for it
-    # from the same run would wait for ever.
-    wine_tests = str(ROOT / "tests" / "wine" / "conftest.py")
-    if any(getattr(plugin, "__file__", None) == wine_tests for plugin in request.config.pluginmanager.get_plugins()):
-        pytest.fail("tests/package shares the Wine prefix with tests/wine: run it in a pytest run of its own")
-    with harness.wine_session_on_display() as session:
-        yield session
-
 
 @pytest.mark.exe32
 def test_the_packaged_example_app_starts_talks_to_its_extension_and_closes(wine_session, unpacked, tmp_path):
