@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the shipped 32-bit Quillframe.exe and packs it, with the example app
-# beside it, the extension header and the documents for app authors, into
+# beside it, quillframe-doctor.exe, the page library with its types, the
+# extension header and the documents for app authors, into
 # dist/Quillframe-<version>-win32.zip.
 #
 #   scripts/package.sh [--build-dir DIR] [--out DIR]
@@ -29,22 +30,27 @@ fi
 name=Quillframe-$version-win32
 
 cmake --preset win32 -B "$build" >/dev/null
-cmake --build "$build" -j2 --target Quillframe example_extension example_app
+cmake --build "$build" -j2 --target Quillframe quillframe-doctor example_extension example_app
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 dir=$stage/$name
-mkdir -p "$dir/include/quillframe" "$dir/docs"
+mkdir -p "$dir/include/quillframe" "$dir/docs" "$dir/pagelib"
 
-cp "$build/bin/Quillframe.exe" "$dir/"
+cp "$build/bin/Quillframe.exe" "$build/bin/quillframe-doctor.exe" "$dir/"
 # The example app as the build staged it: its manifest, its pages with the page
 # library, and its extension.
 cp "$build/bin/examples/package.json" "$build/bin/examples/ZU2DavErudoze.dll" "$dir/"
 cp -r "$build/bin/examples/www" "$dir/"
 # Symbols help only a debugger on the build machine.
 strip=$(sed -n 's/^CMAKE_STRIP:FILEPATH=//p' "$build/CMakeCache.txt")
-"$strip" --strip-unneeded "$dir/Quillframe.exe" "$dir/ZU2DavErudoze.dll"
+"$strip" --strip-unneeded "$dir/Quillframe.exe" "$dir/quillframe-doctor.exe" "$dir/ZU2DavErudoze.dll"
 cp include/quillframe/extension.h "$dir/include/quillframe/"
+# The page library under the name its README and the example app use, with its
+# types beside it (editors find quillframe-page.d.ts for quillframe-page.js).
+cp pagelib/index.js "$dir/pagelib/quillframe-page.js"
+cp pagelib/index.d.ts "$dir/pagelib/quillframe-page.d.ts"
+cp pagelib/README.md "$dir/pagelib/README.md"
 for doc in manifest page-protocol extensions security distribution troubleshooting; do
   cp "docs/$doc.md" "$dir/docs/"
 done
@@ -65,9 +71,10 @@ its x86 WebView2Loader.dll (WebView2 SDK, NuGet package Microsoft.Web.WebView2,
 file build\\native\\x86\\WebView2Loader.dll) beside Quillframe.exe: when present
 and usable, it is used instead (docs\\distribution.md).
 
-For your own app, replace package.json and the www folder with yours, and
-replace ZU2DavErudoze.dll with your native extension or delete it. Your app's
-folder then looks like this:
+For your own app, replace package.json and the www folder with yours (keep
+quillframe-page.js in it when your pages talk to the host: a fresh copy with
+its types is in pagelib\\), and replace ZU2DavErudoze.dll with your native
+extension or delete it. Your app's folder then looks like this:
 
   MyApp\\
     Quillframe.exe        from this package; you may rename it
@@ -79,13 +86,22 @@ folder then looks like this:
     webview2\\             optional: a fixed-version runtime (docs\\distribution.md)
     WebView2Loader.dll    optional: Microsoft's x86 loader
 
-The include and docs folders and this file need not ship with your app.
+Before you ship, check the folder: quillframe-doctor.exe MyApp (in a command
+prompt) reads it the way Quillframe.exe will and prints what would go wrong,
+with the fix: the manifest, the start page, the icon, a fixed runtime, your
+extension DLL (32-bit, its exports, the DLLs it needs) and the files of www\\.
+
+The include, pagelib and docs folders, quillframe-doctor.exe and this file need
+not ship with your app.
 
 What this package holds:
 
   Quillframe.exe                   the host
+  quillframe-doctor.exe            checks an app folder before it ships
   package.json, www\\               the example app
   ZU2DavErudoze.dll                the example app's extension
+  pagelib\\quillframe-page.js       the page library, with its types
+                                   (quillframe-page.d.ts) and README.md
   include\\quillframe\\extension.h   the C interface for native extensions
   docs\\                            manifest, page protocol, extensions, security,
                                    distribution, troubleshooting

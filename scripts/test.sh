@@ -60,12 +60,14 @@ if [ ! -s "$results/pytest.xml" ]; then
   broken=$((broken + 1))
 fi
 
-# Own pytest run: the packaged exe needs the Wine prefix the run above held.
-echo "docs and package tests"
-xvfb-run -a /usr/bin/python3 -m pytest tests/docs tests/package -q -rfEX -p no:cacheprovider \
+# Own pytest run: the packaged exe and the doctor's Windows build need the Wine
+# prefix the run above held.
+echo "docs, package and doctor tests"
+export QF_NATIVE_BIN_DIR="$build_root/native/bin"
+xvfb-run -a /usr/bin/python3 -m pytest tests/docs tests/package tests/doctor -q -rfEX -p no:cacheprovider \
   --junitxml="$results/pytest-docs-package.xml"
 if [ ! -s "$results/pytest-docs-package.xml" ]; then
-  echo "FAILED: the docs and package tests did not report"
+  echo "FAILED: the docs, package and doctor tests did not report"
   broken=$((broken + 1))
 fi
 

@@ -69,7 +69,10 @@ typedef QuillframeOnExtensionMessageFunction* QuillframeOnExtensionMessageProc;
 
 #ifndef QUILLFRAME_HOST
 /* The library's side. Declared from the types above, so a definition whose
-   signature differs from the interface does not compile. */
+   signature differs from the interface does not compile in C, nor in C++ when
+   QUILLFRAME_EXTENSION_EXPORT stands in front of it. In C++ a definition with a
+   plain __declspec(dllexport) and another signature compiles as a new overload
+   under a mangled name, which the host never finds. */
 QUILLFRAME_EXTENSION_EXPORT QuillframeInitFunction Init;
 QUILLFRAME_EXTENSION_EXPORT QuillframeReleaseFunction Release;
 QUILLFRAME_EXTENSION_EXPORT QuillframeOnMainWindowCreatedFunction OnMainWindowCreated;

@@ -14,6 +14,7 @@
 #include "common/manifest.h"
 #include "common/message_box_win.h"
 #include "common/message_loop_win.h"
+#include "common/startup_texts.h"
 #include "common/strings.h"
 #include "installer/install_runtime_win.h"
 #include "loader/runtime_layout.h"
@@ -22,9 +23,6 @@
 
 namespace {
 
-const wchar_t kLoadFailedText[] = L"Failed to load package.json. Check the file is in the same folder as the app.";
-const wchar_t kParseFailedText[] =
-    L"Failed to parse package.json. Check the file has valid JSON and that all parameters are correct.";
 const wchar_t kNoLocalAppDataText[] = L"Failed to find the local application data folder";
 const wchar_t kFixedRuntimeMissingText[] =
     L"This app is set to \"fixed\" distribution mode, but the WebView2 control failed to initialize. Check there is "
@@ -44,14 +42,14 @@ std::string FolderOf(const std::string& path) {
 std::optional<AppManifest> ReadManifest(const std::string& exeFolder) {
     const std::string text = ReadWholeFile(exeFolder + "package.json");
     if (text.empty()) {
-        ShowErrorBox(kLoadFailedText, kAppCaption);
+        ShowErrorBox(Utf8ToWide(kLoadFailedText), kAppCaption);
         return std::nullopt;
     }
     AppManifest manifest;
     try {
         ParseManifest(text, manifest);
     } catch (...) {
-        ShowErrorBox(kParseFailedText, kAppCaption);
+        ShowErrorBox(Utf8ToWide(kParseFailedText), kAppCaption);
         return std::nullopt;
     }
     return manifest;

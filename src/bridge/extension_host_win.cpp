@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "common/extension_library.h"
 #include "common/paths.h"
 #include "common/strings.h"
 #include "bridge/web_message_bridge_win.h"
@@ -10,8 +11,6 @@
 ExtensionHost* g_extensionHost = nullptr;
 
 namespace {
-
-const char kLibraryName[] = "ZU2DavErudoze.dll";
 
 // The library may call back from threads of its own while the UI thread tears
 // the record down. Those threads touch the record only under this lock, and
@@ -58,7 +57,7 @@ bool LoadExtensionLibrary(const AppFolders& folders) {
     g_uiThreadId = GetCurrentThreadId();
 
     // The altered search path lets the library find its own dependencies beside it.
-    const std::wstring path = AddLongPathPrefix(Utf8ToWide(folders.exe + kLibraryName));
+    const std::wstring path = AddLongPathPrefix(Utf8ToWide(folders.exe + kExtensionLibraryName));
     host->library = Library::FromPath(path);
     if (!host->library) return false;
 

@@ -175,6 +175,9 @@ def message_box_texts():
                   re.findall(r"Show(?:Error|Information)Box\(L(%s)" % CPP_STRING, source)]
         if "MessageBoxW(" in source:
             texts += [cpp_string_value(v) for v in re.findall(r"std::wstring\(L(%s)\)" % CPP_STRING, source)]
+    # Start-up's manifest boxes, kept portable for the doctor.
+    texts += [cpp_string_value(v) for v in re.findall(r"inline constexpr char k\w*Text\[\] =\s*((?:%s\s*)+);"
+                                                      % CPP_STRING, read("src/common/startup_texts.h"))]
     return texts
 
 

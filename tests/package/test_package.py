@@ -22,8 +22,12 @@ sys.path.insert(0, str(ROOT / "tests" / "wine"))
 import harness  # noqa: E402
 
 DOCS = ["manifest", "page-protocol", "extensions", "security", "distribution", "troubleshooting"]
+# The page library under the name its README imports, with its types and its API reference.
+PAGELIB = {"pagelib/quillframe-page.js": "pagelib/index.js", "pagelib/quillframe-page.d.ts": "pagelib/index.d.ts",
+           "pagelib/README.md": "pagelib/README.md"}
 I386 = 0x14C
 GUI = 2
+CONSOLE = 3
 DLL = 0x2000
 
 
@@ -88,11 +92,11 @@ def test_the_zip_is_named_after_the_project_version(package):
     assert package.name == f"Quillframe-{version()}-win32.zip"
 
 
-def test_the_zip_holds_exactly_the_host_the_example_app_the_header_and_the_docs(package):
+def test_the_zip_holds_exactly_the_host_the_doctor_the_example_app_the_page_library_the_header_and_the_docs(package):
     top = f"Quillframe-{version()}-win32/"
     www = ROOT / "examples" / "app" / "www"
-    expected = {"Quillframe.exe", "package.json", "ZU2DavErudoze.dll", "README.txt",
-                "include/quillframe/extension.h", "www/quillframe-page.js"}
+    expected = {"Quillframe.exe", "quillframe-doctor.exe", "package.json", "ZU2DavErudoze.dll", "README.txt",
+                "include/quillframe/extension.h", "www/quillframe-page.js", *PAGELIB}
     expected |= {f"docs/{doc}.md" for doc in DOCS}
     expected |= {"www/" + path.relative_to(www).as_posix() for path in www.rglob("*") if path.is_file()}
     # The example's media, made by the build (examples/CMakeLists.txt).
@@ -105,7 +109,7 @@ def test_the_zip_holds_exactly_the_host_the_example_app_the_header_and_the_docs(
 
 def test_the_sources_are_copied_unchanged(unpacked):
     same = {"www/quillframe-page.js": "pagelib/index.js", "package.json": "examples/app/package.json",
-            "include/quillframe/extension.h": "include/quillframe/extension.h"}
+            "include/quillframe/extension.h": "include/quillframe/extension.h", **PAGELIB}
     same |= {f"docs/{doc}.md": f"docs/{doc}.md" for doc in DOCS}
     www = ROOT / "examples" / "app" / "www"
     same |= {f"www/{p.relative_to(www).as_posix()}": str(p.relative_to(ROOT)) for p in www.rglob("*") if p.is_file()}
@@ -113,9 +117,11 @@ def test_the_sources_are_copied_unchanged(unpacked):
         assert (unpacked / packed).read_bytes() == (ROOT / source).read_bytes(), packed
 
 
-def test_the_exe_and_the_extension_are_32_bit(unpacked):
+def test_the_exes_and_the_extension_are_32_bit(unpacked):
     machine, subsystem, characteristics = pe_facts(unpacked / "Quillframe.exe")
     assert (machine, subsystem, characteristics & DLL) == (I386, GUI, 0)
+    machine, subsystem, characteristics = pe_facts(unpacked / "quillframe-doctor.exe")
+    assert (machine, subsystem, characteristics & DLL) == (I386, CONSOLE, 0)
     machine, _subsystem, characteristics = pe_facts(unpacked / "ZU2DavErudoze.dll")
     assert (machine, characteristics & DLL) == (I386, DLL)
 
@@ -131,25 +137,20 @@ def test_the_exe_does_not_import_what_only_the_runtime_installer_needs(unpacked)
     assert "version.dll" not in imports, imports
 
 
+def test_the_doctor_needs_no_dll_beyond_windows(unpacked):
+    imports = pe_imports(unpacked / "quillframe-doctor.exe")
+    assert "kernel32.dll" in imports and [name for name in imports if name.startswith("lib")] == [], imports
+
+
 def test_the_readme_says_what_to_add_and_how_the_app_folder_looks(unpacked):
     raw = (unpacked / "README.txt").read_bytes()
     assert b"\r\n" in raw and b"\n" not in raw.replace(b"\r\n", b"")
     text = raw.decode("ascii")
     assert f"Quillframe {version()}" in text
     for needed in ("WebView2Loader.dll", "x86", "package.json", "www\\", "ZU2DavErudoze.dll", "webview2\\",
-                   "quillframe-page.js", "docs\\manifest.md"):
+                   "quillframe-page.js", "docs\\manifest.md", "quillframe-doctor.exe", "pagelib\\"):
         assert needed in text, needed
 
-
-@pytest.fixture
-def wine_session(request):
-    # The Wine tests keep the prefix locked for their whole run; waiting for it
-    # from the same run would wait for ever.
-    wine_tests = str(ROOT / "tests" / "wine" / "conftest.py")
-    if any(getattr(plugin, "__file__", None) == wine_tests for plugin in request.config.pluginmanager.get_plugins()):
-        pytest.fail("tests/package shares the Wine prefix with tests/wine: run it in a pytest run of its own")
-    with harness.wine_session_on_display() as session:
-        yield session
 
 
 @pytest.mark.exe32

@@ -5,11 +5,6 @@ import pytest
 import harness
 
 
-def pytest_configure(config):
-    config.addinivalue_line(
-        "markers", "exe32: runs the shipped 32-bit exe under emulated 32-bit Wine (about a minute per start)")
-
-
 @pytest.fixture(scope="session")
 def wine_session():
     """One X display, one Wine prefix and one running wineserver for the whole run."""
