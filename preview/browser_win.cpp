@@ -139,7 +139,10 @@ HRESULT Browser::Connect(const DevToolsEndpoint& endpoint) {
             if (LiveBrowsers().count(this) && listener_) listener_(event);
         },
         [this] {
-            if (LiveBrowsers().count(this) && !closing_) Log("Chromium ended; the window stays without its page");
+            if (!LiveBrowsers().count(this) || closing_) return;
+            Log("Chromium ended");
+            // A copy: the listener may release this browser.
+            if (const auto ended = ended_) ended();
         });
     if (!cdp_) return HRESULT_FROM_WIN32(ERROR_CONNECTION_REFUSED);
     const auto version = cdp_->Call("Browser.getVersion", nullptr);

@@ -32,6 +32,8 @@ public:
     const std::string& WindowClass() const { return windowClass_; }
     // Events of the browser and its sessions, on the UI thread; one listener (the web view) at a time.
     void Listen(std::function<void(const CdpMessage&)> listener) { listener_ = std::move(listener); }
+    // Runs on the UI thread when the connection ends without Close, that is when Chromium is gone.
+    void ListenForEnd(std::function<void()> ended) { ended_ = std::move(ended); }
     // Browser.close, once; the watchdog covers a host that never gets here.
     void Close();
 
@@ -43,6 +45,7 @@ private:
     std::string version_;
     std::string windowClass_;
     std::function<void(const CdpMessage&)> listener_;
+    std::function<void()> ended_;
     bool closing_ = false;
     SOCKET watchdog_ = INVALID_SOCKET;
 };

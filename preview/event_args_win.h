@@ -171,6 +171,17 @@ private:
     std::string json_;
 };
 
+class ProcessFailedArgs final : public ComObject<ProcessFailedArgs, ICoreWebView2ProcessFailedEventArgs> {
+public:
+    explicit ProcessFailedArgs(COREWEBVIEW2_PROCESS_FAILED_KIND kind) : kind_(kind) {}
+    HRESULT STDMETHODCALLTYPE get_ProcessFailedKind(COREWEBVIEW2_PROCESS_FAILED_KIND* kind) override {
+        return ReturnValue(kind_, kind);
+    }
+
+private:
+    COREWEBVIEW2_PROCESS_FAILED_KIND kind_;
+};
+
 class DomContentLoadedArgs final : public ComObject<DomContentLoadedArgs, ICoreWebView2DOMContentLoadedEventArgs> {
 public:
     explicit DomContentLoadedArgs(UINT64 id) : id_(id) {}

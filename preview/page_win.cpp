@@ -38,6 +38,9 @@ std::string Text(const nlohmann::json& object, const char* key) {
     return value.is_string() ? value.get<std::string>() : std::string();
 }
 
+// What a closed web view's methods return.
+const HRESULT kClosed = HRESULT_FROM_WIN32(ERROR_INVALID_STATE);
+
 }  // namespace
 
 HRESULT Settings::put_IsScriptEnabled(BOOL value) {
@@ -58,6 +61,8 @@ WebView::WebView(std::shared_ptr<Browser> browser, ICoreWebView2Environment* env
 
 bool WebView::Start() {
     browser_->Listen([this](const CdpMessage& event) { OnEvent(event); });
+    browser_->ListenForEnd([this] { OnProcessFailed(COREWEBVIEW2_PROCESS_FAILED_KIND_BROWSER_PROCESS_EXITED); });
+    Send("Inspector.enable", nullptr);
     Send("Runtime.addBinding", {{"name", std::string(kBindingName)}});
     Send("Page.addScriptToEvaluateOnNewDocument", {{"source", ShimScript()}, {"runImmediately", true}});
     Send("Page.enable", nullptr);
@@ -68,7 +73,10 @@ bool WebView::Start() {
     return ready && ready->error.empty();
 }
 
-void WebView::Detach() { browser_->Listen(nullptr); }
+void WebView::Detach() {
+    browser_->Listen(nullptr);
+    browser_->ListenForEnd(nullptr);
+}
 
 void WebView::Send(const std::string& method, const nlohmann::json& params) {
     browser_->Cdp().Send(method, params, sessionId_);
@@ -96,11 +104,13 @@ HRESULT WebView::get_Environment(ICoreWebView2Environment** environment) {
 
 HRESULT WebView::Navigate(LPCWSTR uri) {
     if (!uri) return E_INVALIDARG;
+    if (closed_) return kClosed;
     Send("Page.navigate", {{"url", WideToUtf8(uri)}});
     return S_OK;
 }
 
 HRESULT WebView::Reload() {
+    if (closed_) return kClosed;
     Send("Page.reload", nullptr);
     return S_OK;
 }
@@ -108,6 +118,7 @@ HRESULT WebView::Reload() {
 HRESULT WebView::PostWebMessageAsJson(LPCWSTR json) {
     const nlohmann::json parsed = nlohmann::json::parse(json ? WideToUtf8(json) : std::string(), nullptr, false);
     if (parsed.is_discarded()) return E_INVALIDARG;
+    if (closed_) return kClosed;
     if (!topContext_ || !settings_->WebMessagesEnabled()) return S_OK;
     Send("Runtime.evaluate", {{"expression", DeliverMessageExpression(parsed.dump())}, {"contextId", *topContext_}});
     return S_OK;
@@ -143,8 +154,10 @@ void WebView::OnEvent(const CdpMessage& event) {
     } else if (event.method == "Runtime.executionContextCreated") {
         const nlohmann::json& context = Field(params, "context");
         const nlohmann::json& aux = Field(context, "auxData");
-        if (Field(aux, "isDefault") == true && Text(aux, "frameId") == targetId_)
+        if (Field(aux, "isDefault") == true && Text(aux, "frameId") == targetId_) {
             topContext_ = Field(context, "id").is_number_integer() ? Field(context, "id").get<int>() : 0;
+            rendererCrashed_ = false;
+        }
     } else if (event.method == "Runtime.executionContextsCleared") {
         topContext_.reset();
     } else if (event.method == "Page.domContentEventFired" && navigationId_ > 0) {
@@ -154,6 +167,9 @@ void WebView::OnEvent(const CdpMessage& event) {
         source_ = Text(Field(params, "frame"), "url");
     } else if (event.method == "Page.windowOpen") {
         OnNewWindow(Text(params, "url"), std::nullopt);
+    } else if (event.method == "Inspector.targetCrashed" ||
+               (event.method == "Target.targetCrashed" && Text(params, "targetId") == targetId_)) {
+        OnProcessFailed(COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_EXITED);
     } else if (event.method == "Target.targetCreated") {
         const nlohmann::json& info = Field(params, "targetInfo");
         if (Text(info, "openerId") == targetId_ && Text(info, "type") == "page")
@@ -258,6 +274,19 @@ void WebView::OnNewWindow(std::optional<std::string> url, std::optional<std::str
         newWindowRequested_.Raise(this, args.Get());
         if (args->Handled()) browser_->Cdp().Send("Target.closeTarget", {{"targetId", target}});
     }
+}
+
+void WebView::OnProcessFailed(COREWEBVIEW2_PROCESS_FAILED_KIND kind) {
+    const bool renderer = kind == COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_EXITED;
+    // Chromium reports one crash both on the page's session and to the browser: the host hears it once.
+    // Chromium shows its own error page in the crashed page's place until the page is loaded again.
+    if (closed_ || (renderer && rendererCrashed_)) return;
+    rendererCrashed_ = renderer;
+    closed_ = !renderer;
+    topContext_.reset();
+    // The host may release this web view from its handler.
+    const Microsoft::WRL::ComPtr<WebView> self(this);
+    processFailed_.Raise(this, Make<ProcessFailedArgs>(kind).Get());
 }
 
 }  // namespace preview

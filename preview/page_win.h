@@ -40,7 +40,7 @@ public:
     QF_PREVIEW_UNUSED_EVENT(FrameNavigationCompleted, ICoreWebView2NavigationCompletedEventHandler)
     QF_PREVIEW_UNUSED_EVENT(ScriptDialogOpening, ICoreWebView2ScriptDialogOpeningEventHandler)
     QF_PREVIEW_EVENT(PermissionRequested, ICoreWebView2PermissionRequestedEventHandler, permissionRequested_)
-    QF_PREVIEW_UNUSED_EVENT(ProcessFailed, ICoreWebView2ProcessFailedEventHandler)
+    QF_PREVIEW_EVENT(ProcessFailed, ICoreWebView2ProcessFailedEventHandler, processFailed_)
     HRESULT STDMETHODCALLTYPE AddScriptToExecuteOnDocumentCreated(
         LPCWSTR, ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE RemoveScriptToExecuteOnDocumentCreated(LPCWSTR) override { return E_NOTIMPL; }
@@ -90,6 +90,7 @@ private:
     void OnBindingCalled(const nlohmann::json& params);
     void OnPageNotice(const PageNotice& notice);
     void OnNewWindow(std::optional<std::string> url, std::optional<std::string> targetId);
+    void OnProcessFailed(COREWEBVIEW2_PROCESS_FAILED_KIND kind);
     void EnableFetch();
     void Send(const std::string& method, const nlohmann::json& params);
 
@@ -103,6 +104,8 @@ private:
     std::string source_;
     std::string title_;
     bool fullscreen_ = false;
+    bool rendererCrashed_ = false;
+    bool closed_ = false;  // Chromium is gone: the web view stays closed
     UINT64 navigationId_ = 0;
     std::deque<std::string> openedUrls_;
     std::deque<std::string> openedTargets_;
@@ -115,6 +118,7 @@ private:
     EventList<ICoreWebView2WebResourceRequestedEventHandler> webResourceRequested_;
     EventList<ICoreWebView2WindowCloseRequestedEventHandler> closeRequested_;
     EventList<ICoreWebView2DOMContentLoadedEventHandler> domContentLoaded_;
+    EventList<ICoreWebView2ProcessFailedEventHandler> processFailed_;
 };
 
 #undef QF_PREVIEW_EVENT

@@ -303,22 +303,52 @@ def test_killing_the_host_leaves_no_chromium(app, wine_session):
     wait_until(lambda: not chromium_pids(profile), 10, "Chromium outlived the killed host")
 
 
-def test_when_chromium_dies_the_window_stays_and_the_end_is_logged(app, wine_session):
+def test_a_crashed_page_is_reloaded_and_answers_again(app):
+    preview_app(app)
+    run = PreviewRun(app)
+    session = run.attach()
+    cdp = run.cdp
+    answered = "document.getElementById('components').textContent === 'quillframe.example.echo'"
+    cdp.wait_for(session, answered)
+    cdp.call("Inspector.enable", session)
+    cdp.next_id += 1  # Page.crash is never answered
+    cdp._send(json.dumps({"id": cdp.next_id, "method": "Page.crash", "params": {}, "sessionId": session}))
+    methods = lambda: [event["method"] for event in cdp.events]
+    wait_until(lambda: cdp.call("Target.getTargets") and "Inspector.targetReloadedAfterCrash" in methods(), 30,
+               f"the crashed page was not reloaded: {methods()}")
+    assert "Inspector.targetCrashed" in methods()
+    # wrapper-init again, from the new renderer.
+    cdp.wait_for(session, answered)
+    cdp.evaluate(session, "window.close(); true")
+    result = run.finish()
+    assert (result.exit_code, result.boxes) == (0, []), result.describe()
+
+
+def test_when_chromium_dies_a_new_one_shows_the_app_in_the_same_window(app, wine_session):
     manifest = preview_app(app)
     profile = app.user_data_dir(manifest["name"]) / "EBWebView"
-    run = PreviewRun(app, timeout=30)
+    run = PreviewRun(app)
     run.attach()
-    for pid in chromium_pids(profile):
-        os.kill(pid, 9)
-    wait_until(lambda: "Chromium ended" in (profile / "preview.log").read_text(errors="replace")
-               if (profile / "preview.log").exists() else False, 10, "the end was not logged")
-    time.sleep(1)
-    assert x11(wine_session, "search", "--name", "^Quillframe example$")
-    assert run.thread.is_alive()
-    exe = harness.to_windows(app.exe).encode()
-    for pid in [int(p.name) for p in Path("/proc").iterdir() if p.name.isdigit() and command_line(p).startswith(exe)]:
-        os.kill(pid, 9)
-    run.finish()
+    window = x11(wine_session, "search", "--name", "^Quillframe example$")
+    old = set(chromium_pids(profile))
+    browser = [pid for pid in old if command_line(Path(f"/proc/{pid}")).startswith(b"/usr/lib/chromium/chromium\0")
+               and b"--type=" not in command_line(Path(f"/proc/{pid}"))]
+    assert len(browser) == 1, browser
+    os.kill(browser[0], 9)
+    run.cdp.sock.close()
+    session = run.attach()
+    run.cdp.wait_for(session, "document.getElementById('components').textContent === 'quillframe.example.echo'")
+    assert x11(wine_session, "search", "--name", "^Quillframe example$") == window
+    page = x11(wine_session, "search", "--onlyvisible", "--class", "^quillframe-preview-").split()
+    children = subprocess.run(["xwininfo", "-children", "-id", window], env=wine_session.env(), capture_output=True,
+                              text=True, timeout=30).stdout
+    assert len(page) == 1 and hex(int(page[0])) in children, (page, children)
+    wait_until(lambda: not old & set(chromium_pids(profile)), 10, "a process of the old Chromium is left")
+    assert "Chromium ended" in (profile / "preview.log").read_text(errors="replace")
+    run.cdp.evaluate(session, "window.close(); true")
+    result = run.finish()
+    assert (result.exit_code, result.boxes) == (0, []), result.describe()
+    wait_until(lambda: not chromium_pids(profile), 10, "Chromium outlived the host")
 
 
 def test_a_missing_chromium_fails_the_start_with_its_code(app):
