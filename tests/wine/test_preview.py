@@ -188,6 +188,13 @@ def chromium_pids(profile):
             if entry.name.isdigit() and profile.encode() in command_line(entry)]
 
 
+def process_group(pid):
+    try:
+        return os.getpgid(pid)
+    except OSError:
+        return None
+
+
 def wait_until(condition, timeout, what):
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
@@ -329,26 +336,31 @@ def test_when_chromium_dies_a_new_one_shows_the_app_in_the_same_window(app, wine
     profile = app.user_data_dir(manifest["name"]) / "EBWebView"
     run = PreviewRun(app)
     run.attach()
-    window = x11(wine_session, "search", "--name", "^Quillframe example$")
-    old = set(chromium_pids(profile))
-    browser = [pid for pid in old if command_line(Path(f"/proc/{pid}")).startswith(b"/usr/lib/chromium/chromium\0")
-               and b"--type=" not in command_line(Path(f"/proc/{pid}"))]
+    windows = set(x11(wine_session, "search", "--name", "^Quillframe example$").split())
+    # Ours among any other run's: the browser has our port, its helpers its process group, the watchdog is its parent.
+    ours = [(pid, command_line(Path(f"/proc/{pid}"))) for pid in chromium_pids(profile)]
+    browser = [pid for pid, line in ours if line.startswith(b"/usr/lib/chromium/chromium\0")
+               and f"--remote-debugging-port={run.port}".encode() in line]
     assert len(browser) == 1, browser
+    old = {pid for pid, _ in ours if process_group(pid) == browser[0]}
+    old.add(int(Path(f"/proc/{browser[0]}/stat").read_text().rsplit(")", 1)[1].split()[1]))
     os.kill(browser[0], 9)
     run.cdp.sock.close()
     session = run.attach()
     run.cdp.wait_for(session, "document.getElementById('components').textContent === 'quillframe.example.echo'")
-    assert x11(wine_session, "search", "--name", "^Quillframe example$") == window
-    page = x11(wine_session, "search", "--onlyvisible", "--class", "^quillframe-preview-").split()
-    children = subprocess.run(["xwininfo", "-children", "-id", window], env=wine_session.env(), capture_output=True,
-                              text=True, timeout=30).stdout
-    assert len(page) == 1 and hex(int(page[0])) in children, (page, children)
+    assert set(x11(wine_session, "search", "--name", "^Quillframe example$").split()) == windows
+
+    def shown_inside():
+        page = x11(wine_session, "search", "--onlyvisible", "--class", "^quillframe-preview-").split()
+        children = "".join(subprocess.run(["xwininfo", "-children", "-id", window], env=wine_session.env(),
+                                          capture_output=True, text=True, timeout=30).stdout for window in windows)
+        return len(page) == 1 and hex(int(page[0])) + " " in children
+    wait_until(shown_inside, 10, "the new Chromium's window is not shown inside the host's")
     wait_until(lambda: not old & set(chromium_pids(profile)), 10, "a process of the old Chromium is left")
     assert "Chromium ended" in (profile / "preview.log").read_text(errors="replace")
     run.cdp.evaluate(session, "window.close(); true")
     result = run.finish()
     assert (result.exit_code, result.boxes) == (0, []), result.describe()
-    wait_until(lambda: not chromium_pids(profile), 10, "Chromium outlived the host")
 
 
 def test_a_missing_chromium_fails_the_start_with_its_code(app):
