@@ -4,6 +4,7 @@
 #include "bridge/extension_host_win.h"
 #include "common/dpi_win.h"
 #include "common/strings.h"
+#include "common/window_class_win.h"
 #include "webview/app_webview_win.h"
 
 namespace {
@@ -39,17 +40,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 }  // namespace
 
 bool RegisterMainWindowClass(HINSTANCE instance, HICON icon) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = MainWndProc;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = icon;
-    windowClass.hIconSm = icon;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = kWindowClass;
-    return RegisterClassExW(&windowClass) != 0;
+    return RegisterAppWindowClass(instance, kWindowClass, MainWndProc, icon, COLOR_WINDOW);
 }
 
 HWND CreateMainWindow(HINSTANCE instance, const AppManifest& manifest) {

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "common/dpi_win.h"
+#include "common/window_class_win.h"
 
 namespace {
 
@@ -11,17 +12,7 @@ const wchar_t kSetupWindowClass[] = L"WebView2Setup";
 }  // namespace
 
 bool RegisterSetupWindowClass(HINSTANCE instance, HICON icon) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = SetupWndProc;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = icon;
-    windowClass.hIconSm = icon;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
-    windowClass.lpszClassName = kSetupWindowClass;
-    return RegisterClassExW(&windowClass) != 0;
+    return RegisterAppWindowClass(instance, kSetupWindowClass, SetupWndProc, icon, COLOR_MENU);
 }
 
 HWND CreateSetupWindow(HINSTANCE instance, const std::wstring& title) {
