@@ -4,6 +4,7 @@
 
 #include "ui_thread_win.h"
 #include "unix_win.h"
+#include "common/srw_lock_win.h"
 
 namespace preview {
 
@@ -114,10 +115,10 @@ CdpClient::~CdpClient() {
 
 int CdpClient::SendCommand(const std::string& method, const nlohmann::json& params, const std::string& sessionId,
                            bool awaited, const std::string& textField, const std::string& text) {
-    Lock hold(sendLock_);
+    SrwLockGuard hold(sendLock_);
     const int id = ++lastId_;
     if (awaited) {
-        Lock answers(answerLock_);
+        SrwLockGuard answers(answerLock_);
         awaited_.insert(id);
     }
     const std::string command = CdpCommand(id, method, params, sessionId, textField, text);
@@ -138,7 +139,7 @@ void CdpClient::SendWithText(const std::string& method, const nlohmann::json& pa
 std::optional<CdpMessage> CdpClient::Call(const std::string& method, const nlohmann::json& params,
                                           const std::string& sessionId, DWORD timeoutMs) {
     const int id = SendCommand(method, params, sessionId, true);
-    Lock hold(answerLock_);
+    SrwLockGuard hold(answerLock_);
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     while (id && !answers_.count(id) && !closed_) {
         const ULONGLONG now = GetTickCount64();
@@ -154,7 +155,7 @@ std::optional<CdpMessage> CdpClient::Call(const std::string& method, const nlohm
 
 void CdpClient::Deliver(CdpMessage message) {
     if (message.id) {
-        Lock hold(answerLock_);
+        SrwLockGuard hold(answerLock_);
         if (awaited_.count(*message.id)) {
             answers_.emplace(*message.id, std::move(message));
             WakeAllConditionVariable(&answered_);
@@ -179,7 +180,7 @@ DWORD WINAPI CdpClient::ReadLoop(void* self) {
         if (decoder.IsClosed()) break;
     }
     {
-        Lock hold(client->answerLock_);
+        SrwLockGuard hold(client->answerLock_);
         client->closed_ = true;
         WakeAllConditionVariable(&client->answered_);
     }

@@ -1,5 +1,7 @@
 #include "ui_thread_win.h"
 
+#include "common/srw_lock_win.h"
+
 namespace preview {
 
 namespace {
@@ -25,7 +27,7 @@ UiThread::UiThread() : threadId_(GetCurrentThreadId()) {
 void UiThread::Post(std::function<void()> work) {
     bool wasEmpty = false;
     {
-        Lock hold(lock_);
+        SrwLockGuard hold(lock_);
         wasEmpty = work_.empty();
         work_.push_back(std::move(work));
     }
@@ -37,7 +39,7 @@ void UiThread::RunPosted() {
     for (;;) {
         std::function<void()> next;
         {
-            Lock hold(lock_);
+            SrwLockGuard hold(lock_);
             if (work_.empty()) return;
             next = std::move(work_.front());
             work_.pop_front();

@@ -28,16 +28,4 @@ private:
     std::deque<std::function<void()>> work_;
 };
 
-// This toolchain's win32 thread model has no std::mutex.
-class Lock {
-public:
-    explicit Lock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-    ~Lock() { ReleaseSRWLockExclusive(&lock_); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-
-private:
-    SRWLOCK& lock_;
-};
-
 }  // namespace preview
