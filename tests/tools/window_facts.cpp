@@ -91,12 +91,15 @@ nlohmann::json WindowFacts(HWND window) {
     GetClientRect(window, &client);
     POINT origin{0, 0};
     ClientToScreen(window, &origin);
+    // One read of the style answers "visible" and "enabled" too: for a top-level window they are
+    // its bits, and separate reads could straddle a ShowWindow and contradict each other.
+    const auto style = static_cast<uint32_t>(GetWindowLongPtrW(window, GWL_STYLE));
     return {{"hwnd", reinterpret_cast<UINT_PTR>(window)},
             {"class", WideToUtf8(ClassNameOf(window))},
             {"caption", WideToUtf8(caption)},
-            {"visible", IsWindowVisible(window) != FALSE},
-            {"enabled", IsWindowEnabled(window) != FALSE},
-            {"style", static_cast<uint32_t>(GetWindowLongPtrW(window, GWL_STYLE))},
+            {"visible", (style & WS_VISIBLE) != 0},
+            {"enabled", (style & WS_DISABLED) == 0},
+            {"style", style},
             {"exStyle", static_cast<uint32_t>(GetWindowLongPtrW(window, GWL_EXSTYLE))},
             {"owner", reinterpret_cast<UINT_PTR>(GetWindow(window, GW_OWNER))},
             {"window", RectJson(outer)},

@@ -19,6 +19,6 @@ std::wstring ClassNameOf(HWND window);
 // hang us; none when it did not answer.
 std::optional<std::wstring> TextOf(HWND window);
 
-// What a person (or a test) could see of a window: class, caption, visibility, styles,
+// What a person (or a test) could see of a top-level window: class, caption, visibility, styles,
 // outer rectangle and client area in screen pixels, and the state of its progress bars.
 nlohmann::json WindowFacts(HWND window);
