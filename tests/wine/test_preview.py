@@ -210,9 +210,11 @@ def x11(session, *args):
 
 
 def host_windows(session, title):
-    """The host's windows with this caption: Chromium's windows take the page's title too."""
+    """The host's windows with this caption: Chromium's windows take the page's title too.
+    Named ones are listed first, so that any Chromium window among them already has its class."""
+    named = x11(session, "search", "--name", f"^{title}$").split()
     chromium = x11(session, "search", "--class", "^quillframe-preview-").split()
-    return [window for window in x11(session, "search", "--name", f"^{title}$").split() if window not in chromium]
+    return [window for window in named if window not in chromium]
 
 
 def host_geometry(session, title):
