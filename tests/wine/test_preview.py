@@ -196,10 +196,12 @@ def process_group(pid):
 
 
 def wait_until(condition, timeout, what):
+    """The condition's first true answer, asked until the timeout."""
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
-        if condition():
-            return
+        answer = condition()
+        if answer:
+            return answer
         time.sleep(0.25)
     raise AssertionError(what)
 
@@ -344,7 +346,8 @@ def test_when_chromium_dies_a_new_one_shows_the_app_in_the_same_window(app, wine
     profile = app.user_data_dir(manifest["name"]) / "EBWebView"
     run = PreviewRun(app)
     run.attach()
-    windows = set(host_windows(wine_session, "Quillframe example"))
+    # The host's X window may not carry its caption yet when the page is first there.
+    windows = set(wait_until(lambda: host_windows(wine_session, "Quillframe example"), 10, "no host window"))
     assert len(windows) == 1, windows
     # Ours among any other run's: the browser has our port, its helpers its process group, the watchdog is its parent.
     ours = [(pid, command_line(Path(f"/proc/{pid}"))) for pid in chromium_pids(profile)]
@@ -357,7 +360,9 @@ def test_when_chromium_dies_a_new_one_shows_the_app_in_the_same_window(app, wine
     run.cdp.sock.close()
     session = run.attach()
     run.cdp.wait_for(session, "document.getElementById('components').textContent === 'quillframe.example.echo'")
-    assert set(host_windows(wine_session, "Quillframe example")) == windows
+    # The caption follows the new page's title, which it may not have yet.
+    wait_until(lambda: set(host_windows(wine_session, "Quillframe example")) == windows, 10,
+               "the app is not back in the same window")
 
     def shown_inside():
         page = x11(wine_session, "search", "--onlyvisible", "--class", "^quillframe-preview-").split()
