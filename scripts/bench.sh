@@ -111,7 +111,7 @@ fi
 # A server that is already running (the prefix's own, kept alive) serves just as well.
 /usr/lib/wine/wineserver64 -p 2>/dev/null || true
 # Unmanaged windows: without a window manager Wine would wait on managed ones.
-/usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+/usr/lib/wine/wine64 'C:\windows\system32\reg.exe' add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 
 results=$out/results.jsonl
 : > "$results"

@@ -58,7 +58,9 @@ else
   mkdir -p "$unix"
   cp "$runtime" "$unix/"
   key='HKLM\SOFTWARE\WOW6432Node\Microsoft\EdgeUpdate\ClientState\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}'
-  /usr/lib/wine/wine64 reg add "$key" /v EBWebView /t REG_SZ /d "$folder" /f >/dev/null 2>&1
+  # reg.exe by its full path: a bare "reg" goes through ShellExecuteEx, which now and then fails.
+  /usr/lib/wine/wine64 'C:\windows\system32\reg.exe' add "$key" /v EBWebView /t REG_SZ /d "$folder" /f >/dev/null 2>&1 ||
+    { echo "error: could not register the preview runtime in the Wine prefix" >&2; exit 1; }
 fi
 
 if [ -n "${DISPLAY:-}" ] && [ -z "$screenshot" ]; then
@@ -75,7 +77,7 @@ xvfb-run -a -s "-screen 0 1280x900x24" bash -c '
   # A wineserver left running keeps the display it started with.
   /usr/lib/wine/wineserver64 -k 2>/dev/null || true
   # No window manager here: unmanaged windows skip Wine waiting for one.
-  /usr/lib/wine/wine64 reg add "HKCU\Software\Wine\X11 Driver" /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  /usr/lib/wine/wine64 "C:\\windows\\system32\\reg.exe" add "HKCU\Software\Wine\X11 Driver" /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
   cd "$stage"; "$wine" "$stage/Quillframe.exe" & host=$!
   for _ in $(seq 600); do
     xdotool search --onlyvisible --class "^quillframe-preview-" >/dev/null 2>&1 && break

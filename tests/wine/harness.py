@@ -32,6 +32,9 @@ from pathlib import Path
 REPO = Path(__file__).resolve().parents[2]
 WINE64 = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver64"
+# By its full path: a bare "reg" goes through start.exe and ShellExecuteEx, which now and then
+# fails to start it ("ShellExecuteEx failed: Internal error").
+REG = r"C:\windows\system32\reg.exe"
 
 # Extra seconds the harness waits for the observer after its own timeout has ended the app.
 OBSERVER_GRACE = 30
@@ -142,11 +145,16 @@ class WineSession:
 
     def reg_add(self, key, name, kind, data, *flags):
         """`flags` e.g. "/reg:32" for the 32-bit registry view."""
-        self.wine("reg", "add", key, "/v", name, "/t", kind, "/d", str(data), "/f", *flags)
+        self.wine(REG, "add", key, "/v", name, "/t", kind, "/d", str(data), "/f", *flags)
 
     def reg_delete(self, key, *flags):
-        """Removes a key with everything under it; a missing key is no error."""
-        run_quietly([WINE64, "reg", "delete", key, "/f", *flags], self.env(), 120)
+        """Removes a key with everything under it; a missing key is no error, a key left in place is.
+        A later test must not find what an earlier one registered."""
+        for _ in range(3):
+            code, output = run_quietly([WINE64, REG, "delete", key, "/f", *flags], self.env(), 120)
+            if run_quietly([WINE64, REG, "query", key, *flags], self.env(), 120)[0] != 0:
+                return
+        raise WineError(f"reg delete {key} left it in place ({code}): {output[-2000:]}")
 
     def set_dpi(self, dpi):
         """System DPI for processes started from now on."""
