@@ -188,6 +188,24 @@ def chromium_pids(profile):
             if entry.name.isdigit() and profile.encode() in command_line(entry)]
 
 
+def host_pids(app):
+    exe = harness.to_windows(app.exe).encode()
+    return [int(p.name) for p in Path("/proc").iterdir() if p.name.isdigit() and command_line(p).startswith(exe)]
+
+
+@pytest.fixture(autouse=True)
+def no_host_left_behind(app):
+    """A test that fails while its app runs must not leave the app, and so its Chromium on the profile
+    every test here shares, to the next test."""
+    yield
+    left = host_pids(app)
+    for pid in left:
+        os.kill(pid, 9)
+    if left:
+        profile = app.user_data_dir(json.loads((app.folder / "package.json").read_text())["name"]) / "EBWebView"
+        wait_until(lambda: not chromium_pids(profile), 10, "Chromium outlived a host killed after its test")
+
+
 def process_group(pid):
     try:
         return os.getpgid(pid)
@@ -254,12 +272,16 @@ def test_the_example_app_runs_in_chromium_through_the_host(app, wine_session, sh
     assert cdp.evaluate(session, "document.fonts.check('16px \"Example Serif\"') && "
                                  "document.getElementById('picture').naturalWidth") == 320
 
-    # The page is on screen inside the host's window: page-coloured pixels in its area, not the host's white.
+    # The page is on screen inside the host's window: page-coloured pixels in its area, not the host's white
+    # (nor black, before Chromium's window has drawn its first frame).
     shot = tmp_path / "page.png"
-    subprocess.run(["import", "-window", "root", "-crop", "200x40+300+60", str(shot)], env=wine_session.env(), check=True)
-    colours = subprocess.run(["convert", str(shot), "-format", "%c", "histogram:info:-"], capture_output=True,
-                             text=True).stdout
-    assert "#FBFAF7" in colours.upper(), colours
+
+    def page_colour_shown():
+        subprocess.run(["import", "-window", "root", "-crop", "200x40+300+60", str(shot)], env=wine_session.env(),
+                       check=True)
+        return "#FBFAF7" in subprocess.run(["convert", str(shot), "-format", "%c", "histogram:info:-"],
+                                           capture_output=True, text=True).stdout.upper()
+    wait_until(page_colour_shown, 10, f"the page is not shown in the host's window: {shot}")
 
     # The video seeks through the host's ranges: seeked fires, and the host answered 206.
     # (Loaded again under another URL so that its requests come after ours began watching.)
@@ -311,8 +333,7 @@ def test_killing_the_host_leaves_no_chromium(app, wine_session):
     run = PreviewRun(app)
     run.attach()
     assert chromium_pids(profile)
-    exe = harness.to_windows(app.exe).encode()
-    host = [int(p.name) for p in Path("/proc").iterdir() if p.name.isdigit() and command_line(p).startswith(exe)]
+    host = host_pids(app)
     assert host
     for pid in host:
         os.kill(pid, 9)
