@@ -143,9 +143,13 @@ class WineSession:
 
     # -- settings ----------------------------------------------------------------------------
 
+    def reg(self, *args):
+        """reg.exe with these arguments; a failure raises."""
+        self.wine(REG, *args)
+
     def reg_add(self, key, name, kind, data, *flags):
         """`flags` e.g. "/reg:32" for the 32-bit registry view."""
-        self.wine(REG, "add", key, "/v", name, "/t", kind, "/d", str(data), "/f", *flags)
+        self.reg("add", key, "/v", name, "/t", kind, "/d", str(data), "/f", *flags)
 
     def reg_delete(self, key, *flags):
         """Removes a key with everything under it; a missing key is no error, a key left in place is.

@@ -262,7 +262,7 @@ def shell_urls(wine_session, tmp_path):
     script.chmod(0o755)
     wine_session.reg_add(r"HKCU\Software\Wine\WineBrowser", "Browsers", "REG_SZ", str(script))
     yield log
-    wine_session.wine(harness.REG, "delete", r"HKCU\Software\Wine\WineBrowser", "/v", "Browsers", "/f")
+    wine_session.reg("delete", r"HKCU\Software\Wine\WineBrowser", "/v", "Browsers", "/f")
 
 
 def test_the_example_app_runs_in_chromium_through_the_host(app, wine_session, shell_urls, tmp_path):

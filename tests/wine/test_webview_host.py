@@ -9,7 +9,7 @@ import time
 
 import pytest
 
-from harness import REG, to_windows
+from harness import to_windows
 from webview_steps import (FRAME_EX_STYLES, NAME, ORIGIN, TITLE, WRAPPER_INIT, WS_CAPTION, WS_MAXIMIZEBOX, wait,
                            WS_MINIMIZEBOX, WS_SYSMENU, WS_THICKFRAME, fullscreen_element, manifest, message, module_app,
                            navigate, post, rect_size, run_page, snapshot, title)
@@ -400,20 +400,20 @@ def shell_recorder(wine_session, tmp_path):
     keys = [r"HKCR\qfprobe", r"HKCR\.qfprobe", r"HKCR\qfprobefile"]
     for name in ("Browsers", "Mailers"):
         wine_session.reg_add(browser, name, "REG_SZ", str(script))
-    wine_session.wine(REG, "add", keys[0], "/ve", "/d", "URL:qfprobe", "/f")
-    wine_session.wine(REG, "add", keys[0], "/v", "URL Protocol", "/d", "", "/f")
-    wine_session.wine(REG, "add", keys[0] + r"\shell\open\command", "/ve", "/d", command, "/f")
-    wine_session.wine(REG, "add", keys[1], "/ve", "/d", "qfprobefile", "/f")
-    wine_session.wine(REG, "add", keys[2] + r"\shell\open\command", "/ve", "/d", command, "/f")
+    wine_session.reg("add", keys[0], "/ve", "/d", "URL:qfprobe", "/f")
+    wine_session.reg("add", keys[0], "/v", "URL Protocol", "/d", "", "/f")
+    wine_session.reg("add", keys[0] + r"\shell\open\command", "/ve", "/d", command, "/f")
+    wine_session.reg("add", keys[1], "/ve", "/d", "qfprobefile", "/f")
+    wine_session.reg("add", keys[2] + r"\shell\open\command", "/ve", "/d", command, "/f")
     probe_file = tmp_path / "probe.qfprobe"
     probe_file.write_text("probe")
     try:
         yield log, probe_file
     finally:
         for name in ("Browsers", "Mailers"):
-            wine_session.wine(REG, "delete", browser, "/v", name, "/f")
+            wine_session.reg("delete", browser, "/v", name, "/f")
         for key in keys:
-            wine_session.wine(REG, "delete", key, "/f")
+            wine_session.reg("delete", key, "/f")
 
 
 def recorded(log):
