@@ -47,8 +47,14 @@ bool Display::Attach() {
     ClientToScreen(parent_, &origin);
     const bool frameInside = ShellValue(*found, "WIDTH") != client.right - client.left;
     offset_ = frameInside ? POINT{origin.x - window.left, origin.y - window.top} : POINT{0, 0};
-    RunShell("xdotool windowunmap --sync " + chromiumWindow_ + " windowreparent " + chromiumWindow_ + " " + hostWindow_,
-             kXdotoolTimeoutMs);
+    // A window manager frames Chromium's window as a top-level of its own, and hands it back to the root
+    // window only once it has seen it unmapped: reparented before that, it would be taken back and framed
+    // again at its next map.
+    const std::string& page = chromiumWindow_;
+    RunShell("xdotool windowunmap --sync " + page + "; for i in $(seq 50); do xwininfo -children -id " + page +
+                 " | grep -q '^  Parent window id: .*(the root window)' && break; sleep 0.1; done; "
+                 "xdotool windowreparent " + page + " " + hostWindow_,
+             kXdotoolTimeoutMs + 5000);
     return true;
 }
 

@@ -249,7 +249,7 @@ void WebView::OnPageNotice(const PageNotice& notice) {
             webMessageReceived_.Raise(this, Make<WebMessageArgs>(notice.source, notice.json).Get());
         break;
     case PageNotice::Kind::Title:
-        title_ = notice.title;
+        title_ = notice.title.empty() ? DefaultTitle() : notice.title;
         titleChanged_.Raise(this, static_cast<IUnknown*>(nullptr));
         break;
     case PageNotice::Kind::Fullscreen:
@@ -260,6 +260,12 @@ void WebView::OnPageNotice(const PageNotice& notice) {
         closeRequested_.Raise(this, static_cast<IUnknown*>(nullptr));
         break;
     }
+}
+
+// What the runtime reports for a document without a title: Chromium's own default, made from its URI.
+std::string WebView::DefaultTitle() {
+    const auto info = browser_->Cdp().Call("Target.getTargetInfo", {{"targetId", targetId_}});
+    return info && info->error.empty() ? Text(Field(info->params, "targetInfo"), "title") : std::string();
 }
 
 void WebView::OnNewWindow(std::optional<std::string> url, std::optional<std::string> targetId) {

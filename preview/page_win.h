@@ -89,6 +89,7 @@ private:
     void Fulfill(const std::string& requestId, const Response& response);
     void OnBindingCalled(const nlohmann::json& params);
     void OnPageNotice(const PageNotice& notice);
+    std::string DefaultTitle();
     void OnNewWindow(std::optional<std::string> url, std::optional<std::string> targetId);
     void OnProcessFailed(COREWEBVIEW2_PROCESS_FAILED_KIND kind);
     void EnableFetch();

@@ -1,35 +1,66 @@
 #!/usr/bin/env bash
 # Runs a Quillframe app in the preview runtime: Debian's Chromium, driven over DevTools by
-# EmbeddedBrowserWebView.dll, inside the host's own window (docs/preview.md).
+# EmbeddedBrowserWebView.dll, inside the host's own window (docs/preview.md lists every option).
 #
-#   scripts/preview.sh [--x64] [--screenshot FILE] [--seconds N] APP_FOLDER
+#   scripts/preview.sh [--x64] [--exe FILE] [--screenshot FILE] [--seconds N] [--timeout N] APP_FOLDER
 #
-# The app is staged in a temporary folder (its files linked, never changed) with the built exe and
-# the preview runtime: in the app's webview2\ folder when its manifest asks for a fixed runtime,
-# otherwise installed for the Wine prefix through the registry. With a display the window stays until
-# you close it; without one (or with --screenshot) it runs under Xvfb, saves a screenshot once the page
-# is shown, and ends. --x64 runs the 64-bit twin instead of the shipped 32-bit exe.
+# The app is staged in a temporary folder (its files linked, never changed) with an exe and the preview
+# runtime: in the app's webview2\ folder when its manifest asks for a fixed runtime, otherwise installed for
+# the Wine prefix through the registry. The exe is the app's own (<name>.exe or Quillframe.exe beside
+# package.json, or --exe FILE), else the built one (--x64: the 64-bit twin). A box the host shows is printed
+# at once. With a display the window stays until you close it; without one (or with --screenshot) it runs
+# under Xvfb with a window manager, saves a picture of the app's window N seconds after the page shows, and
+# ends. No page within the timeout, or a box without a display, ends the run with a non-zero exit code.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+arguments=("$@")
+usage="usage: scripts/preview.sh [--x64] [--exe FILE] [--screenshot FILE] [--seconds N] [--timeout N] APP_FOLDER"
 
-preset=win32-test arch=x86 wine=/usr/lib/wine/wine screenshot= seconds=6
+x64= exe= screenshot= seconds=2 timeout=
 while [ $# -gt 1 ]; do
   case $1 in
-    --x64) preset=win64-test arch=x64 wine=/usr/lib/wine/wine64; shift ;;
+    --x64) x64=1; shift ;;
+    --exe) exe=$(realpath "$2"); shift 2 ;;
     --screenshot) screenshot=$2; shift 2 ;;
     --seconds) seconds=$2; shift 2 ;;
-    *) echo "preview.sh: unknown option $1" >&2; exit 2 ;;
+    --timeout) timeout=$2; shift 2 ;;
+    *) echo "preview.sh: unknown option $1" >&2; echo "$usage" >&2; exit 2 ;;
   esac
 done
-app=${1:?usage: scripts/preview.sh [--x64] [--screenshot FILE] [--seconds N] APP_FOLDER}
+app=${1:?$usage}
 app=$(cd "$app" && pwd)
 [ -f "$app/package.json" ] || { echo "preview.sh: no package.json in $app" >&2; exit 2; }
 
+# The exe: --exe, else the app's own, else the one built (--x64 always the built 64-bit twin).
+[ -n "$exe$x64" ] || exe=$(python3 "$root/scripts/app_folder.py" exe "$app")
+if [ -n "$exe" ]; then
+  arch=$(python3 "$root/scripts/app_folder.py" machine "$exe")
+  [ -n "$arch" ] || { echo "preview.sh: $exe is not a Windows x86 or x64 program" >&2; exit 2; }
+  [ -n "${QF_PREVIEW_XVFB:-}" ] || echo "preview.sh: running the app's own $(basename "$exe") ($arch)"
+else
+  arch=x86; [ -n "$x64" ] && arch=x64
+fi
+if [ "$arch" = x64 ]; then preset=win64-test; else preset=win32-test; fi
+# The 32-bit programs run under qemu here (docs/testing.md): give them room.
+[ -n "$timeout" ] || { [ "$arch" = x64 ] && timeout=60 || timeout=600; }
+
 bin=$root/build/$preset/bin
 runtime=$bin/preview/EBWebView/$arch/EmbeddedBrowserWebView.dll
-for f in "$bin/Quillframe.exe" "$runtime"; do
-  [ -f "$f" ] || { echo "preview.sh: $f is missing: cmake --build build/$preset --target Quillframe qf_preview_runtime" >&2; exit 2; }
+launcher=$bin/preview/qf_preview_run.exe
+# The 64-bit launcher starts at native speed, and starts a 32-bit host as well as a 64-bit one.
+[ -f "$root/build/win64-test/bin/preview/qf_preview_run.exe" ] && launcher=$root/build/win64-test/bin/preview/qf_preview_run.exe
+for f in ${exe:-$bin/Quillframe.exe} "$runtime" "$launcher"; do
+  [ -f "$f" ] || { echo "preview.sh: $f is missing: cmake --build build/$preset --target Quillframe qf_preview_runtime qf_preview_run" >&2; exit 2; }
 done
+
+# Without a display, or for a picture, the whole run goes onto a virtual screen of its own.
+if [ -z "${QF_PREVIEW_XVFB:-}" ] && { [ -z "${DISPLAY:-}" ] || [ -n "$screenshot" ]; }; then
+  screenshot=${screenshot:-$root/build/preview-screenshot.png}
+  mkdir -p "$(dirname "$screenshot")"
+  screenshot=$(realpath "$screenshot")
+  echo "preview.sh: starting $(basename "$app") headless, on Xvfb with a window manager"
+  QF_PREVIEW_XVFB=1 QF_PREVIEW_SHOT=$screenshot exec xvfb-run -a -s "-screen 0 1280x900x24" "$0" "${arguments[@]}"
+fi
 
 # A prefix of its own: an installed preview runtime must not show up in the tests' prefix.
 export WINEPREFIX=${WINEPREFIX:-$root/build/wine/preview-prefix} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -42,8 +73,11 @@ fi
 stage=$(mktemp -d /tmp/quillframe-preview.XXXXXX)
 trap 'rm -rf "$stage"' EXIT
 cp -rs "$app/." "$stage/"
-rm -f "$stage/Quillframe.exe"
-cp "$bin/Quillframe.exe" "$stage/"
+program=${exe:-$bin/Quillframe.exe}
+rm -f "$stage/Quillframe.exe" "$stage/$(basename "$program")"
+cp "$program" "$stage/"
+program=$stage/$(basename "$program")
+windows_program=Z:${program//\//\\}
 
 version=$(python3 -c 'import sys; print(open(sys.argv[1],"rb").read().decode("utf-16-le","ignore").split("ProductVersion\0")[1].split("\0")[0].strip("\0"))' "$runtime" 2>/dev/null || echo 156.0.0.0)
 if grep -q '"distribution-mode"[[:space:]]*:[[:space:]]*"fixed"' "$app/package.json"; then
@@ -63,30 +97,85 @@ else
     { echo "error: could not register the preview runtime in the Wine prefix" >&2; exit 1; }
 fi
 
-if [ -n "${DISPLAY:-}" ] && [ -z "$screenshot" ]; then
-  cd "$stage"
-  "$wine" "$stage/Quillframe.exe"
-  exit $?
-fi
+run_log=$stage/run.log
+started=$SECONDS
 
-screenshot=${screenshot:-$root/build/preview-screenshot.png}
-mkdir -p "$(dirname "$screenshot")"
-echo "Starting $(basename "$app") headless in the preview (the 32-bit exe runs emulated here: allow a minute or two)..."
-xvfb-run -a -s "-screen 0 1280x900x24" bash -c '
-  wine=$1 stage=$2 shot=$3 seconds=$4
+# Chromium's window once the runtime has placed it in the host's window (its parent no longer the root).
+page_window() {
+  local window
+  for window in $(xdotool search --onlyvisible --class '^quillframe-preview-' 2>/dev/null); do
+    xwininfo -children -id "$window" 2>/dev/null | grep -q '^  Parent window id: .*(the root window)' ||
+      { echo "$window"; return 0; }
+  done
+  return 1
+}
+
+# The host's Wine processes, told apart by the staged exe's Windows path on their command line.
+end_app() {
+  local process
+  for process in /proc/[0-9]*; do
+    [[ $(tr '\0' ' ' 2>/dev/null < "$process/cmdline") == *"$windows_program"* ]] && kill "${process#/proc/}" 2>/dev/null
+  done
+  for _ in $(seq 50); do kill -0 $runner 2>/dev/null || break; sleep 0.1; done
+  kill $runner 2>/dev/null || true
+}
+
+# Why no page shows: the runtime's last words, or what is on the screen.
+say_why() {
+  if grep -q '^preview: ' "$run_log"; then
+    echo "preview.sh: the preview runtime said:" >&2
+    grep '^preview: ' "$run_log" | tail -n 5 >&2
+  else
+    echo "preview.sh: the runtime said nothing: the host never created the web view (log: $stage/run.log)" >&2
+  fi
+}
+
+headless=${QF_PREVIEW_XVFB:-}
+if [ -n "$headless" ]; then
   # A wineserver left running keeps the display it started with.
   /usr/lib/wine/wineserver64 -k 2>/dev/null || true
-  # No window manager here: unmanaged windows skip Wine waiting for one.
-  /usr/lib/wine/wine64 "C:\\windows\\system32\\reg.exe" add "HKCU\Software\Wine\X11 Driver" /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-  cd "$stage"; "$wine" "$stage/Quillframe.exe" & host=$!
-  for _ in $(seq 600); do
-    xdotool search --onlyvisible --class "^quillframe-preview-" >/dev/null 2>&1 && break
-    kill -0 $host 2>/dev/null || break
-    sleep 0.5
-  done
+  # A window manager, as on a desktop: Wine's windows stay managed, so nothing is written into the prefix
+  # that would change how a later run on a desktop behaves.
+  if command -v openbox >/dev/null; then
+    openbox --sm-disable >/dev/null 2>&1 & wm=$!
+    # Wine's own processes go before the screen does, which they would otherwise report.
+    trap '/usr/lib/wine/wineserver64 -k 2>/dev/null; kill $wm 2>/dev/null; rm -rf "$stage"' EXIT
+    for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q '#' && break; sleep 0.1; done
+  fi
+fi
+
+cd "$stage"
+/usr/lib/wine/wine64 "$launcher" ${headless:+--end-on-box} -- "$windows_program" >"$run_log" 2>&1 & runner=$!
+tail -n +1 -f --pid=$runner "$run_log" &
+page=
+while [ $((SECONDS - started)) -lt "$timeout" ] && kill -0 $runner 2>/dev/null; do
+  page=$(page_window) && break
+  sleep 0.5
+done
+
+if [ -n "$page" ]; then
+  echo "preview.sh: the page shows after $((SECONDS - started)) s"
+  if [ -z "$headless" ]; then
+    wait $runner && exit 0 || exit $?
+  fi
   sleep "$seconds"
-  import -window root "$shot"
-  [ -n "${QF_PREVIEW_DEBUG:-}" ] && xwininfo -root -tree | grep -iE "quillframe|chromium" >&2
-  kill $host 2>/dev/null; wait $host 2>/dev/null || true
-' _ "$wine" "$stage" "$screenshot" "$seconds"
-echo "screenshot: $screenshot"
+  host=$(xwininfo -children -id "$page" | sed -n 's/^  Parent window id: \(0x[0-9a-f]*\).*/\1/p')
+  import -window "$host" "$QF_PREVIEW_SHOT"
+  end_app
+  echo "screenshot of the app's window: $QF_PREVIEW_SHOT"
+  exit 0
+fi
+if ! kill -0 $runner 2>/dev/null; then
+  code=0; wait $runner || code=$?
+  echo "preview.sh: the app ended with exit code $code before its page showed" >&2
+  [ $code = 0 ] && say_why
+  exit $(( code == 0 ? 1 : code ))
+fi
+if [ -z "$headless" ] && grep -q '^box: ' "$run_log"; then
+  # The box stays for the person at the screen; the host ends once it is answered.
+  wait $runner && exit 1 || exit $?
+fi
+echo "preview.sh: no page after $timeout s (--timeout N gives more)" >&2
+say_why
+end_app
+exit 1
