@@ -79,6 +79,9 @@ LRESULT CALLBACK Controller::ParentProc(HWND window, UINT message, WPARAM wParam
         return 1;
     }
     if (message == WM_PAINT && controller->visible_) ValidateRect(window, &controller->bounds_);
+    // The host's window taking the focus (activated by a click, the window manager or Alt+Tab) would keep
+    // the keyboard in Wine's X window: it goes on to the page, as in the runtime's child window.
+    if (message == WM_SETFOCUS && controller->visible_) controller->display_.Focus();
     return DefSubclassProc(window, message, wParam, lParam);
 }
 

@@ -44,11 +44,13 @@ if [ "$arch" = x64 ]; then preset=win64-test; else preset=win32-test; fi
 # The 32-bit programs run under qemu here (docs/testing.md): give them room.
 [ -n "$timeout" ] || { [ "$arch" = x64 ] && timeout=60 || timeout=600; }
 
-bin=$root/build/$preset/bin
+# The bin folders the tests use (QF_BIN_DIR, QF_BIN32_DIR), by default those of the presets.
+bin64=${QF_BIN_DIR:-$root/build/win64-test/bin} bin32=${QF_BIN32_DIR:-$root/build/win32-test/bin}
+if [ "$arch" = x64 ]; then bin=$bin64; else bin=$bin32; fi
 runtime=$bin/preview/EBWebView/$arch/EmbeddedBrowserWebView.dll
 launcher=$bin/preview/qf_preview_run.exe
 # The 64-bit launcher starts at native speed, and starts a 32-bit host as well as a 64-bit one.
-[ -f "$root/build/win64-test/bin/preview/qf_preview_run.exe" ] && launcher=$root/build/win64-test/bin/preview/qf_preview_run.exe
+[ -f "$bin64/preview/qf_preview_run.exe" ] && launcher=$bin64/preview/qf_preview_run.exe
 for f in ${exe:-$bin/Quillframe.exe} "$runtime" "$launcher"; do
   [ -f "$f" ] || { echo "preview.sh: $f is missing: cmake --build build/$preset --target Quillframe qf_preview_runtime qf_preview_run" >&2; exit 2; }
 done
