@@ -51,7 +51,7 @@ runtime=$bin/preview/EBWebView/$arch/EmbeddedBrowserWebView.dll
 launcher=$bin/preview/qf_preview_run.exe
 # The 64-bit launcher starts at native speed, and starts a 32-bit host as well as a 64-bit one.
 [ -f "$bin64/preview/qf_preview_run.exe" ] && launcher=$bin64/preview/qf_preview_run.exe
-for f in ${exe:-$bin/Quillframe.exe} "$runtime" "$launcher"; do
+for f in "${exe:-$bin/Quillframe.exe}" "$runtime" "$launcher"; do
   [ -f "$f" ] || { echo "preview.sh: $f is missing: cmake --build build/$preset --target Quillframe qf_preview_runtime qf_preview_run" >&2; exit 2; }
 done
 

@@ -130,3 +130,72 @@ def test_the_page_is_part_of_the_host_window(app, wine_session, desktop):
     result = run.finish()
     assert (result.exit_code, result.boxes) == (0, []), result.describe()
     wait_until(lambda: not chromium_pids(profile), 10, "Chromium outlived the host")
+
+
+def test_a_page_without_a_title_gets_the_runtime_s_default_caption(app, wine_session):
+    manifest = preview_app(app)
+    manifest["main"] = "untitled.html"
+    app.manifest(manifest)
+    app.www({"untitled.html": "<!doctype html><p>No title here</p>"})
+    run = PreviewRun(app)
+    session = run.attach()
+    run.cdp.wait_for(session, "document.readyState === 'complete'")
+    wait_until(lambda: x11(wine_session, "search", "--name", "^quillframe\\.localhost/untitled\\.html$"), 10,
+               "the caption is not the default made from the document's URI")
+    run.cdp.close_window(session)
+    assert run.finish().exit_code == 0
+
+
+@pytest.mark.parametrize("name, file_name", [
+    ("MyApp", "MyApp.exe"),
+    ("My App 2", "My App 2.exe"),
+    ("Ünïcode", "Ünïcode.exe"),
+    ("", None),
+    ("  ", None),
+    ("sub\\app", None),
+    ("../app", None),
+    ("a:b", None),
+    ('say "hi"', None),
+    ("app.", None),
+    ("app ", None),
+    ("CON", None),
+    ("nul.txt", None),
+    ("tab\there", None),
+    (42, None),
+])
+def test_an_app_name_becomes_a_file_name_only_when_windows_takes_it_as_one(name, file_name):
+    assert app_folder.file_name(name, ".exe") == file_name
+
+
+def preview_sh(*args, timeout=300):
+    """scripts/preview.sh headless (its own Xvfb and prefix), with the bin folders under test."""
+    env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+    env.update(QF_BIN_DIR=str(harness.bin_dir_64()), QF_BIN32_DIR=str(harness.bin_dir_32()))
+    return subprocess.run(["bash", str(harness.REPO / "scripts" / "preview.sh"), *map(str, args)], env=env,
+                          capture_output=True, text=True, timeout=timeout)
+
+
+def test_preview_sh_says_what_stops_an_app_and_runs_a_new_app_with_its_own_exe(tmp_path):
+    # A manifest that does not parse: the host's box is printed at once and the run fails.
+    broken = tmp_path / "broken"
+    (broken / "www").mkdir(parents=True)
+    (broken / "package.json").write_text('{"name": "Broken",}')
+    started = time.monotonic()
+    done = preview_sh("--x64", broken)
+    assert done.returncode == 1, done.stdout + done.stderr
+    assert "box: Quillframe: Failed to parse package.json." in done.stdout, done.stdout
+    assert time.monotonic() - started < 120
+
+    # A new app from new-app.sh, shipped with its exe renamed after it: the doctor passes it, and the
+    # preview runs that exe and pictures the app's window (its client area: the window manager draws the frame).
+    made = tmp_path / "Fresh App"
+    subprocess.run(["bash", str(harness.REPO / "scripts" / "new-app.sh"), str(made)], check=True, timeout=60)
+    shutil.copyfile(harness.bin_dir_64() / "Quillframe.exe", made / "Fresh App.exe")
+    shot = tmp_path / "shot.png"
+    done = preview_sh("--screenshot", shot, made)
+    assert done.returncode == 0, done.stdout + done.stderr
+    assert "running the app's own Fresh App.exe (x64)" in done.stdout
+    size = subprocess.run(["identify", "-format", "%w %h", str(shot)], capture_output=True, text=True).stdout
+    assert size == "1024 768", size
+    colours = subprocess.run(["convert", str(shot), "-format", "%k", "info:-"], capture_output=True, text=True).stdout
+    assert int(colours) > 2, "the picture shows no page"
