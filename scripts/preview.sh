@@ -72,6 +72,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
   /usr/lib/wine/wineserver64 -w
 fi
+# Wine's own Marlett draws the caption buttons of the windows it frames itself; Debian's Wine does not find
+# it among fonts-wine's files, and shows the letters "0 1 r" in their place.
+fonts=$WINEPREFIX/drive_c/windows/Fonts
+[ -f "$fonts/marlett.ttf" ] || cp /usr/share/wine/fonts/marlett.ttf "$fonts/" 2>/dev/null || true
 stage=$(mktemp -d /tmp/quillframe-preview.XXXXXX)
 trap 'rm -rf "$stage"' EXIT
 cp -rs "$app/." "$stage/"

@@ -36,6 +36,9 @@ WINESERVER = "/usr/lib/wine/wineserver64"
 # fails to start it ("ShellExecuteEx failed: Internal error").
 REG = r"C:\windows\system32\reg.exe"
 
+# fonts-wine's Marlett, which Debian's Wine does not find by itself.
+MARLETT = "/usr/share/wine/fonts/marlett.ttf"
+
 # Extra seconds the harness waits for the observer after its own timeout has ended the app.
 OBSERVER_GRACE = 30
 
@@ -127,6 +130,10 @@ class WineSession:
             self.wine("wineboot", "-i", timeout=900)
             self.wineserver("-w")
         self.wineserver("-p")
+        # The caption buttons of the windows Wine frames itself need its Marlett (scripts/preview.sh).
+        fonts = self.prefix / "drive_c" / "windows" / "Fonts"
+        if not (fonts / "marlett.ttf").exists() and Path(MARLETT).exists():
+            shutil.copyfile(MARLETT, fonts / "marlett.ttf")
         # Without a window manager, Wine waits up to two seconds after hiding each managed
         # window for a state change that never comes; unmanaged windows skip that wait.
         self.reg_add(r"HKCU\Software\Wine\X11 Driver", "Managed", "REG_SZ", "N")
