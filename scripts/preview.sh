@@ -106,22 +106,29 @@ fi
 run_log=$stage/run.log
 started=$SECONDS
 
-# Chromium's window once the runtime has placed it in the host's window (its parent no longer the root).
+# The host's Wine processes, told apart by the staged exe's Windows path on their command line.
+app_pids() {
+  local process
+  for process in /proc/[0-9]*; do
+    [[ $(tr '\0' ' ' 2>/dev/null < "$process/cmdline") == *"$windows_program"* ]] && echo "${process#/proc/}"
+  done
+}
+
+parent_of() { xwininfo -children -id "$1" 2>/dev/null | sed -n 's/^  Parent window id: \(0x[0-9a-f]*\).*/\1/p'; }
+
+# Chromium's window once the runtime has placed it in this host's window (Wine marks its X windows with the
+# process's pid): another preview's page on the same screen does not count.
 page_window() {
-  local window
+  local window pid pids=" $(app_pids | tr '\n' ' ')"
   for window in $(xdotool search --onlyvisible --class '^quillframe-preview-' 2>/dev/null); do
-    xwininfo -children -id "$window" 2>/dev/null | grep -q '^  Parent window id: .*(the root window)' ||
-      { echo "$window"; return 0; }
+    pid=$(xprop -id "$(parent_of "$window")" _NET_WM_PID 2>/dev/null | sed -n 's/.* = //p')
+    [[ -n $pid && $pids == *" $pid "* ]] && { echo "$window"; return 0; }
   done
   return 1
 }
 
-# The host's Wine processes, told apart by the staged exe's Windows path on their command line.
 end_app() {
-  local process
-  for process in /proc/[0-9]*; do
-    [[ $(tr '\0' ' ' 2>/dev/null < "$process/cmdline") == *"$windows_program"* ]] && kill "${process#/proc/}" 2>/dev/null
-  done
+  kill $(app_pids) 2>/dev/null
   for _ in $(seq 50); do kill -0 $runner 2>/dev/null || break; sleep 0.1; done
   kill $runner 2>/dev/null || true
 }
@@ -165,8 +172,7 @@ if [ -n "$page" ]; then
     wait $runner && exit 0 || exit $?
   fi
   sleep "$seconds"
-  host=$(xwininfo -children -id "$page" | sed -n 's/^  Parent window id: \(0x[0-9a-f]*\).*/\1/p')
-  import -window "$host" "$QF_PREVIEW_SHOT"
+  import -window "$(parent_of "$page")" "$QF_PREVIEW_SHOT"
   end_app
   echo "screenshot of the app's window: $QF_PREVIEW_SHOT"
   exit 0
