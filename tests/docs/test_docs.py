@@ -230,3 +230,13 @@ def test_no_include_under_src_points_to_a_higher_or_sibling_room():
     result = subprocess.run([sys.executable, str(ROOT / "scripts" / "check_rooms.py"), "--quiet"],
                             capture_output=True, text=True)
     assert result.returncode == 0, result.stderr
+
+
+# --- the preview's options --------------------------------------------------
+
+def test_preview_md_lists_every_option_of_preview_sh():
+    script = read("scripts/preview.sh")
+    options = set(re.findall(r"^\s+(--[a-z0-9-]+)\)", script, re.MULTILINE))
+    listed = {name.split()[0] for name in table_rows(read("docs/preview.md").splitlines())
+              if name.startswith("--")}
+    assert options and options == listed
