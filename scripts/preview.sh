@@ -107,12 +107,7 @@ run_log=$stage/run.log
 started=$SECONDS
 
 # The host's Wine processes, told apart by the staged exe's Windows path on their command line.
-app_pids() {
-  local process
-  for process in /proc/[0-9]*; do
-    [[ $(tr '\0' ' ' 2>/dev/null < "$process/cmdline") == *"$windows_program"* ]] && echo "${process#/proc/}"
-  done
-}
+app_pids() { grep -laF "$windows_program" /proc/[0-9]*/cmdline 2>/dev/null | cut -d/ -f3; }
 
 parent_of() { xwininfo -children -id "$1" 2>/dev/null | sed -n 's/^  Parent window id: \(0x[0-9a-f]*\).*/\1/p'; }
 
@@ -133,7 +128,7 @@ end_app() {
   kill $runner 2>/dev/null || true
 }
 
-# Why no page shows: the runtime's last words, or what is on the screen.
+# Why no page shows: the runtime's last words, when it said any.
 say_why() {
   if grep -q '^preview: ' "$run_log"; then
     echo "preview.sh: the preview runtime said:" >&2

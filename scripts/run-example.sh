@@ -8,7 +8,7 @@ root=$PWD
 
 bash scripts/setup.sh
 cmake --preset win32-test >/dev/null
-cmake --build build/win32-test -j2 --target Quillframe qf_preview_runtime example_extension example_app
+cmake --build build/win32-test -j2 --target Quillframe qf_preview_runtime qf_preview_run example_extension example_app
 
 if [ -n "${DISPLAY:-}" ]; then
   exec scripts/preview.sh build/win32-test/bin/examples

@@ -2,13 +2,11 @@
 the page is part of the host's window; and scripts/preview.sh as a new author meets it: boxes said at once,
 the app's own exe, a picture of the app's window, a new app from scripts/new-app.sh."""
 
-import json
 import os
 import shutil
 import subprocess
 import sys
 import time
-from pathlib import Path
 
 import pytest
 
