@@ -184,6 +184,13 @@ def test_preview_sh_says_what_stops_an_app_and_runs_a_new_app_with_its_own_exe(t
     assert "box: Quillframe: Failed to parse package.json." in done.stdout, done.stdout
     assert time.monotonic() - started < 120
 
+    # A page that never finishes parsing never shows: the run says so at its timeout and fails.
+    (broken / "package.json").write_text('{"name": "Stuck"}')
+    (broken / "www" / "index.html").write_text("<!doctype html><script>for (;;) {}</script>")
+    done = preview_sh("--x64", "--timeout", "15", broken)
+    assert done.returncode == 1, done.stdout + done.stderr
+    assert "no page after 15 s" in done.stderr, done.stderr
+
     # A new app from new-app.sh, shipped with its exe renamed after it: the doctor passes it, and the
     # preview runs that exe and pictures the app's window (its client area: the window manager draws the frame).
     made = tmp_path / "Fresh App"
