@@ -131,13 +131,14 @@ end_app() {
   kill $runner 2>/dev/null || true
 }
 
-# Why no page shows: the runtime's last words, when it said any.
+# Why no page shows: the runtime's last words, or else what is left.
 say_why() {
   if grep -q '^preview: ' "$run_log"; then
     echo "preview.sh: the preview runtime said:" >&2
     grep '^preview: ' "$run_log" | tail -n 5 >&2
-  else
-    echo "preview.sh: the runtime said nothing: the host never created the web view (log: $stage/run.log)" >&2
+  elif [ -n "$(app_pids)" ]; then
+    echo "preview.sh: no box and no error: the host shows its window at the start page's DOMContentLoaded," \
+      "which never came (a script that does not end? a start page that does not load?)" >&2
   fi
 }
 
