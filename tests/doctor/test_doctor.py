@@ -70,6 +70,12 @@ def runtime_dll():
     return harness.bin_dir_32() / "doctor" / "EmbeddedBrowserWebView.dll"
 
 
+def made_by_new_app(app):
+    shutil.rmtree(app)
+    subprocess.run(["bash", str(ROOT / "scripts" / "new-app.sh"), str(app)], check=True, capture_output=True,
+                   timeout=60)
+
+
 def set_mode(key, value):
     return lambda app: edit_manifest(app, lambda m: m.update(settings={key: value}))
 
@@ -78,6 +84,7 @@ def set_mode(key, value):
 #  {check: words its ok report contains}])
 ROWS = [
     ("good app", lambda app: None, 0, {}),
+    ("the app new-app.sh makes", made_by_new_app, 0, {}, {"icon": ["www/icon.png"], "start page": ["www/index.html"]}),
     ("trailing comma in the manifest", trailing_comma, 1, {"manifest": [PARSE_FAILED, "parse error"]}),
     ("no manifest", lambda app: (app / "package.json").unlink(), 1,
      {"manifest": [LOAD_FAILED, "package.json is missing"]}),
