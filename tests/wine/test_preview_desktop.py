@@ -191,7 +191,8 @@ def test_preview_sh_says_what_stops_an_app_and_runs_a_new_app_with_its_own_exe(t
     assert done.returncode == 1, done.stdout + done.stderr
     assert "no page after 15 s" in done.stderr, done.stderr
 
-    # A new app from new-app.sh (tests/doctor passes it), shipped with its exe renamed after it: the preview runs that exe and pictures the app's window (its client area: the window manager draws the frame).
+    # A new app from new-app.sh (tests/doctor passes it), shipped with its exe renamed after it: the preview
+    # runs that exe and pictures the app's window (its client area: the window manager draws the frame).
     made = tmp_path / "Fresh App"
     subprocess.run(["bash", str(harness.REPO / "scripts" / "new-app.sh"), str(made)], check=True, timeout=60)
     shutil.copyfile(harness.bin_dir_64() / "Quillframe.exe", made / "Fresh App.exe")
