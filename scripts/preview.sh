@@ -68,12 +68,19 @@ if [ -z "${QF_PREVIEW_XVFB:-}" ] && { [ -z "${DISPLAY:-}" ] || [ -n "$screenshot
 fi
 
 # A prefix of its own: an installed preview runtime must not show up in the tests' prefix.
+own_prefix=${WINEPREFIX:+no}
 export WINEPREFIX=${WINEPREFIX:-$root/build/wine/preview-prefix} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "preview.sh: creating the Wine prefix $WINEPREFIX"
   mkdir -p "$WINEPREFIX"
   /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
   /usr/lib/wine/wineserver64 -w
+fi
+# Earlier versions of this script wrote Managed=N into their prefix for headless runs, which left every later
+# run on a desktop without a window manager's frame. Nothing else writes the preview's own prefix: it goes.
+if [ -z "$own_prefix" ] && awk '/^\[/ { section = /^\[Software\\\\Wine\\\\X11 Driver\]/ }
+    section && /^"Managed"="N"/ { found = 1 } END { exit !found }' "$WINEPREFIX/user.reg"; then
+  /usr/lib/wine/wine64 'C:\windows\system32\reg.exe' delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1 || true
 fi
 # Wine's own Marlett draws the caption buttons of the windows it frames itself; Debian's Wine does not find
 # it among fonts-wine's files, and shows the letters "0 1 r" in their place.
