@@ -164,6 +164,7 @@ if [ -n "$headless" ]; then
 fi
 
 cd "$stage"
+: >"$run_log"
 /usr/lib/wine/wine64 "$launcher" ${headless:+--end-on-box} -- "$windows_program" >"$run_log" 2>&1 & runner=$!
 tail -n +1 -f --pid=$runner "$run_log" &
 page=

@@ -4,14 +4,16 @@ the app's own exe, a picture of the app's window, a new app from scripts/new-app
 
 import os
 import shutil
+import signal
 import subprocess
 import sys
+import threading
 import time
 
 import pytest
 
 import harness
-from test_preview import PreviewRun, chromium_pids, preview_app, wait_until, x11
+from test_preview import PreviewRun, chromium_pids, host_windows, preview_app, wait_until, x11
 
 sys.path.insert(0, str(harness.REPO / "scripts"))
 import app_folder  # noqa: E402
@@ -51,10 +53,33 @@ def drag(session, start, end):
         *[word for step in steps for word in (*step, "sleep", "0.1")], "sleep", "0.3", "mouseup", "1")
 
 
-@pytest.fixture(params=["no window manager", "openbox"])
+class Busy:
+    """Keeps a process stopped most of the time, as a loaded machine keeps a window manager waiting, until
+    calmed: the runtime must not race it while it still frames Chromium's window."""
+
+    def __init__(self, process):
+        self.process, self.stop = process, threading.Event()
+        self.thread = threading.Thread(target=self._throttle, daemon=True)
+        self.thread.start()
+
+    def _throttle(self):
+        while not self.stop.is_set():
+            self.process.send_signal(signal.SIGSTOP)
+            time.sleep(0.4)
+            self.process.send_signal(signal.SIGCONT)
+            time.sleep(0.05)
+
+    def calm(self):
+        self.stop.set()
+        self.thread.join()
+        self.process.send_signal(signal.SIGCONT)
+
+
+@pytest.fixture(params=["no window manager", "openbox", "busy openbox"])
 def desktop(request, wine_session):
     """The display as the app meets it: bare (Wine draws the frames), or managed by openbox, which Wine's
-    windows are then left to (Managed=Y for the apps started during the test)."""
+    windows are then left to (Managed=Y for the apps started during the test), idle or busy until the page
+    shows. Yields a Busy (calm at once when idle), or None without a window manager."""
     if request.param == "no window manager":
         yield None
         return
@@ -65,7 +90,11 @@ def desktop(request, wine_session):
                           stderr=subprocess.DEVNULL)
     try:
         wait_until(lambda: "#" in root_property(wine_session, "_NET_SUPPORTING_WM_CHECK"), 10, "openbox did not start")
-        yield wm
+        busy = Busy(wm)
+        if request.param == "openbox":
+            busy.calm()
+        yield busy
+        busy.calm()
     finally:
         wm.terminate()
         wm.wait(10)
@@ -84,12 +113,19 @@ def test_the_page_is_part_of_the_host_window(app, wine_session, desktop):
                       10, "Chromium's window is not shown")
     assert len(page) == 1, page
     page = page[0]
-    host = hex(wait_until(lambda: not parent_of(wine_session, page)[1] and parent_of(wine_session, page)[0], 10,
-                          "Chromium's window is still a top-level window"))
-    assert x11(wine_session, "getwindowname", host) == TITLE
+    hosts = wait_until(lambda: host_windows(wine_session, TITLE), 10, "no host window")
+    assert len(hosts) == 1, hosts
+    host = hex(int(hosts[0]))
+    wait_until(lambda: parent_of(wine_session, page)[0] == int(host, 16), 10,
+               f"Chromium's window is not inside the host's: {parent_of(wine_session, page)}")
     if desktop:
-        clients = root_property(wine_session, "_NET_CLIENT_LIST").split("#")[-1]
-        assert [int(c, 16) for c in clients.replace(",", " ").split()] == [int(host, 16)]
+        desktop.calm()
+
+        def clients():
+            listed = root_property(wine_session, "_NET_CLIENT_LIST").split("#")[-1]
+            return [int(c, 16) for c in listed.replace(",", " ").split()]
+        # The window manager may still be catching up on what it was kept from.
+        wait_until(lambda: clients() == [int(host, 16)], 10, f"the window manager lists {clients()}")
 
     # Moving and resizing the host's window as a person does carry the page: the window manager's title bar
     # and (openbox) its resizing, or Wine's own caption and frame.
