@@ -1,5 +1,7 @@
 #include "installer_build.h"
 
+#include <stdexcept>
+
 #include "core/installer_script.h"
 #include "program.h"
 #include "release_folder.h"
@@ -43,7 +45,13 @@ std::string BuildInstaller(const InstallerRequest& request) {
         if (!WriteFileBytes(iconFile, IcoFileData(*request.icons))) return "cannot write " + iconFile.u8string();
     }
     const fs::path script = request.buildFolder / "installer.nsi";
-    if (!WriteFileBytes(script, InstallerScript(Plan(request, iconFile)))) return "cannot write " + script.u8string();
+    std::string text;
+    try {
+        text = InstallerScript(Plan(request, iconFile));
+    } catch (const std::invalid_argument& refused) {
+        return std::string("the installer cannot carry a value: ") + refused.what();
+    }
+    if (!WriteFileBytes(script, text)) return "cannot write " + script.u8string();
     const ProgramResult built =
         RunProgram({FindMakensis().u8string(), "-V2", "-INPUTCHARSET", "UTF8", "--", script.u8string()});
     if (!built.started || built.exitCode != 0) return "makensis could not build the installer:\n" + built.output;

@@ -114,7 +114,8 @@ std::string SignShipped(const std::optional<Signer>& signer, const fs::path& sta
 }
 
 std::string Write(const PackOptions& options, const Release& release, const std::optional<Signer>& signer) {
-    OutputFolder out(fs::u8path(options.outFolder));
+    // Absolute: makensis reads the paths in its script from the script's own folder.
+    OutputFolder out(fs::absolute(fs::u8path(options.outFolder)));
     if (std::string problem = out.Open(); !problem.empty()) return problem;
     std::string zipName, setupName;
     Names(release, zipName, setupName);

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the shipped 32-bit Quillframe.exe and packs it, with the example app
-# beside it, quillframe-doctor.exe, the page library with its types, the
+# beside it, quillframe-doctor.exe, quillframe-pack.exe, the page library with its types, the
 # extension header and the documents for app authors, into
 # dist/Quillframe-<version>-win32.zip.
 #
@@ -30,21 +30,21 @@ fi
 name=Quillframe-$version-win32
 
 cmake --preset win32 -B "$build" >/dev/null
-cmake --build "$build" -j2 --target Quillframe quillframe-doctor example_extension example_app
+cmake --build "$build" -j2 --target Quillframe quillframe-doctor quillframe-pack example_extension example_app
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 dir=$stage/$name
 mkdir -p "$dir/include/quillframe" "$dir/docs" "$dir/pagelib"
 
-cp "$build/bin/Quillframe.exe" "$build/bin/quillframe-doctor.exe" "$dir/"
+cp "$build/bin/Quillframe.exe" "$build/bin/quillframe-doctor.exe" "$build/bin/quillframe-pack.exe" "$dir/"
 # The example app as the build staged it: its manifest, its pages with the page
 # library, and its extension.
 cp "$build/bin/examples/package.json" "$build/bin/examples/ZU2DavErudoze.dll" "$dir/"
 cp -r "$build/bin/examples/www" "$dir/"
 # Symbols help only a debugger on the build machine.
 strip=$(sed -n 's/^CMAKE_STRIP:FILEPATH=//p' "$build/CMakeCache.txt")
-"$strip" --strip-unneeded "$dir/Quillframe.exe" "$dir/quillframe-doctor.exe" "$dir/ZU2DavErudoze.dll"
+"$strip" --strip-unneeded "$dir/Quillframe.exe" "$dir/quillframe-doctor.exe" "$dir/quillframe-pack.exe" "$dir/ZU2DavErudoze.dll"
 cp include/quillframe/extension.h "$dir/include/quillframe/"
 # The page library under the name its README and the example app use, with its
 # types beside it (editors find quillframe-page.d.ts for quillframe-page.js).
