@@ -91,13 +91,17 @@ prompt) reads it the way Quillframe.exe will and prints what would go wrong,
 with the fix: the manifest, the start page, the icon, a fixed runtime, your
 extension DLL (32-bit, its exports, the DLLs it needs) and the files of www\\.
 
-The include, pagelib and docs folders, quillframe-doctor.exe and this file need
-not ship with your app.
+The include, pagelib and docs folders, quillframe-doctor.exe, quillframe-pack.exe
+and this file need not ship with your app. To make the release, run
+quillframe-pack.exe MyApp --out dist (it needs NSIS 3 for the installer; see
+docs\\distribution.md).
 
 What this package holds:
 
   Quillframe.exe                   the host
   quillframe-doctor.exe            checks an app folder before it ships
+  quillframe-pack.exe              makes your app's release: the exe with your
+                                   icon and version, a zip and an installer
   package.json, www\\               the example app
   ZU2DavErudoze.dll                the example app's extension
   pagelib\\quillframe-page.js       the page library, with its types
