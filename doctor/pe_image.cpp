@@ -117,12 +117,20 @@ std::optional<VersionNode> FindChild(const std::string& bytes, const VersionNode
     return std::nullopt;
 }
 
+// Lone surrogates become U+FFFD; pairs become the code point they stand for.
 std::string Utf16Text(const std::string& bytes, size_t begin, size_t end) {
     std::u32string text;
     for (size_t at = begin; at + 2 <= end; at += 2) {
-        const uint32_t unit = *PeU16(bytes, at);
+        uint32_t unit = *PeU16(bytes, at);
         if (unit == 0) break;
-        text += static_cast<char32_t>(unit >= 0xD800 && unit < 0xE000 ? 0xFFFD : unit);
+        const auto next = at + 4 <= end ? PeU16(bytes, at + 2) : std::nullopt;
+        if (unit >= 0xD800 && unit < 0xDC00 && next && *next >= 0xDC00 && *next < 0xE000) {
+            unit = 0x10000 + ((unit - 0xD800) << 10) + (*next - 0xDC00);
+            at += 2;
+        } else if (unit >= 0xD800 && unit < 0xE000) {
+            unit = 0xFFFD;
+        }
+        text += static_cast<char32_t>(unit);
     }
     return EncodeUtf8(text);
 }

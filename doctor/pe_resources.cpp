@@ -74,7 +74,7 @@ private:
         if (!at) return false;
         const auto rva = PeU32(bytes_, *at), size = PeU32(bytes_, *at + 4), codePage = PeU32(bytes_, *at + 8);
         const auto data = rva ? PeFileOffset(layout_, *rva) : std::nullopt;
-        if (!size || !codePage || !data || *size > bytes_.size() - *data) return false;
+        if (!size || !codePage || !data || *data > bytes_.size() || *size > bytes_.size() - *data) return false;
         dataBytes_ += *size;
         if (dataBytes_ > bytes_.size()) return false;  // blocks shared between entries
         entry.data = bytes_.substr(*data, *size);
@@ -309,7 +309,7 @@ std::optional<size_t> RebuildableSection(const PeLayout& layout) {
     if (index + 2 < sections.size()) return std::nullopt;
     if (index + 2 == sections.size()) {
         const PeSection& last = sections.back();
-        if (layout.directories[kBaseRelocationDirectory].first != last.virtualAddress ||
+        if (layout.directories[kBaseRelocationDirectory].first != last.virtualAddress || last.rawSize == 0 ||
             last.virtualAddress <= rva || last.rawOffset <= found->rawOffset)
             return std::nullopt;
     }
