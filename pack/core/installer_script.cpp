@@ -216,11 +216,19 @@ std::string Functions(const InstallerPlan& plan) {
            "FunctionEnd\n";
 }
 
+// The folder is replaced whole, so files the new version no longer has go too; so
+// do the shortcuts of the version before, whose title may have been another.
+const char kReplaceEarlierVersion[] = R"(  ReadRegStr $0 HKCU $UninstallKey "ShortcutName"
+  ${If} $0 != ""
+    Delete "$SMPROGRAMS\$0.lnk"
+    Delete "$DESKTOP\$0.lnk"
+  ${EndIf}
+  RMDir /r "$INSTDIR"
+)";
+
 std::string InstallSection(const InstallerPlan& plan) {
     std::string script =
-        "Section\n"
-        "  ; The folder is replaced whole, so files the new version no longer has go too.\n"
-        "  RMDir /r \"$INSTDIR\"\n"
+        std::string("Section\n") + kReplaceEarlierVersion +
         "  SetOutPath \"$INSTDIR\"\n"
         "  File /r " + Quoted(plan.stagedFolder + "/*", "staged folder", NsisText::BuildTime) + "\n" +
         "  WriteUninstaller \"$INSTDIR\\Uninstall $AppName.exe\"\n"
@@ -233,8 +241,8 @@ std::string InstallSection(const InstallerPlan& plan) {
         return std::string("  WriteRegDWORD HKCU $UninstallKey \"") + name + "\" " + value + "\n";
     };
     script += text("DisplayName", Quoted(plan.title, "title")) + text("DisplayVersion", "$Version") +
-              text("FileVersion", "$FileVersion") + text("DisplayIcon", "\"$INSTDIR\\$AppExe\"") +
-              text("InstallLocation", "\"$INSTDIR\"") +
+              text("FileVersion", "$FileVersion") + text("ShortcutName", "$ShortcutName") +
+              text("DisplayIcon", "\"$INSTDIR\\$AppExe\"") + text("InstallLocation", "\"$INSTDIR\"") +
               text("UninstallString", "\"$\\\"$INSTDIR\\Uninstall $AppName.exe$\\\"\"") +
               text("QuietUninstallString", "\"$\\\"$INSTDIR\\Uninstall $AppName.exe$\\\" /S\"") +
               number("EstimatedSize", EstimatedKilobytes(plan.installedBytes)) + number("NoModify", "1") +
