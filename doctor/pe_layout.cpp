@@ -14,7 +14,8 @@ bool ReadDirectories(const std::string& bytes, size_t countAt, PeLayout& layout)
     if (!count) return false;
     layout.directoryTable = countAt + 4;
     for (uint32_t i = 0; i < *count && i < 16; ++i) {
-        const auto rva = PeU32(bytes, layout.directoryTable + 8 * i), size = PeU32(bytes, layout.directoryTable + 4 + 8 * i);
+        const auto rva = PeU32(bytes, layout.directoryTable + 8 * i),
+                   size = PeU32(bytes, layout.directoryTable + 4 + 8 * i);
         if (!rva || !size) return false;
         layout.directories.emplace_back(*rva, *size);
     }

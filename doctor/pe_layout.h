@@ -24,9 +24,9 @@ struct PeSection {
 
 struct PeLayout {
     uint16_t machine = 0;
-    size_t coffHeader = 0;        // file offsets of the headers
+    size_t coffHeader = 0;  // file offsets of the headers
     size_t optionalHeader = 0;
-    size_t directoryTable = 0;    // the first data directory
+    size_t directoryTable = 0;  // the first data directory
     size_t sectionTable = 0;
     uint32_t sectionAlignment = 0;
     uint32_t fileAlignment = 0;

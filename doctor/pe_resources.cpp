@@ -91,7 +91,6 @@ private:
     size_t dataBytes_ = 0;
 };
 
-
 void Put(std::string& bytes, size_t at, uint64_t value, size_t width) {
     for (size_t i = 0; i < width; ++i) bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
@@ -185,7 +184,8 @@ private:
                 field = kHighBit | (tablesEnd_ + strings.size());
                 strings += static_cast<char>(name.name.size() & 0xFF);
                 strings += static_cast<char>(name.name.size() >> 8);
-                for (char16_t unit : name.name) strings += std::string{static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+                for (char16_t unit : name.name)
+                    strings += std::string{static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
             }
             Put(section_, at + 16 + 8 * i, field, 4);
             Put(section_, at + 20 + 8 * i, target(i), 4);
@@ -248,7 +248,7 @@ std::optional<std::vector<ResourceEntry>> ReadResources(const std::string& peByt
 namespace {
 
 // Offsets within the headers, the same in PE32 and PE32+.
-constexpr size_t kSectionCountField = 2;  // in the COFF header
+constexpr size_t kSectionCountField = 2;     // in the COFF header
 constexpr size_t kInitializedDataField = 8;  // in the optional header
 constexpr size_t kSizeOfImageField = 56;
 constexpr size_t kChecksumField = 64;
@@ -280,9 +280,9 @@ std::string RewriteProblem(const std::string& bytes, const PeLayout& layout, siz
         return "the PE headers are damaged";
     if (HasDirectory(layout, kCertificateDirectory))
         return "the exe is signed, and new resources would break its signature: sign it after they are written";
-    const size_t headersEnd = std::max({layout.sectionTable + kSectionHeaderSize * layout.sections.size(),
-                                        layout.directoryTable + 8 * layout.directories.size(),
-                                        layout.optionalHeader + kChecksumField + 4});
+    const size_t headersEnd =
+        std::max({layout.sectionTable + kSectionHeaderSize * layout.sections.size(),
+                  layout.directoryTable + 8 * layout.directories.size(), layout.optionalHeader + kChecksumField + 4});
     uint64_t end = layout.sizeOfHeaders;
     for (const PeSection& section : layout.sections) {
         if (section.rawSize != 0 && section.rawOffset < headersEnd) return "a section overlaps the PE headers";
@@ -426,7 +426,8 @@ RewriteResult ReplaceResources(const std::string& peBytes, const std::vector<Res
     Sorted sorted;
     size_t total = 0;
     for (const ResourceEntry& entry : entries) {
-        if (entry.type.name.size() > 0xFFFF || entry.name.name.size() > 0xFFFF) return {{}, "a resource name is too long"};
+        if (entry.type.name.size() > 0xFFFF || entry.name.name.size() > 0xFFFF)
+            return {{}, "a resource name is too long"};
         sorted.push_back(&entry);
         total += entry.data.size() + 2 * (entry.type.name.size() + entry.name.name.size()) + 64;
     }

@@ -35,7 +35,8 @@ void Pad4(std::string& bytes) { bytes.resize((bytes.size() + 3) & ~size_t{3}, '\
 // after it), the value's length (in UTF-16 units for text, in bytes
 // otherwise), the type, the key, then the value and each child on a 4-byte
 // boundary. Lengths past 16 bits are caught on the outermost node.
-std::string Node(const std::string& key, const std::string& value, bool text, const std::vector<std::string>& children) {
+std::string Node(const std::string& key, const std::string& value, bool text,
+                 const std::vector<std::string>& children) {
     std::string node(6, '\0');
     node += Utf16z(key);
     Pad4(node);
@@ -59,8 +60,8 @@ uint32_t Low(const std::array<uint16_t, 4>& version) { return uint32_t{version[2
 std::string FixedFileInfo(const VersionBlock& block) {
     std::string info;
     for (uint32_t field : {kFixedInfoSignature, kFixedInfoVersion, High(block.fileVersion), Low(block.fileVersion),
-                           High(block.productVersion), Low(block.productVersion), kFileFlagsMask, 0u,
-                           kOsNtWindows32, kFileTypeApp, 0u, 0u, 0u})
+                           High(block.productVersion), Low(block.productVersion), kFileFlagsMask, 0u, kOsNtWindows32,
+                           kFileTypeApp, 0u, 0u, 0u})
         Append(info, field, 4);
     return info;
 }
@@ -72,9 +73,8 @@ std::string BuildVersionResource(const VersionBlock& block) {
     for (const auto& [key, value] : block.strings) strings.push_back(Node(key, Utf16z(value), true, {}));
     std::string translation;
     Append(translation, kUsEnglishUnicode, 4);
-    const std::string root =
-        Node("VS_VERSION_INFO", FixedFileInfo(block), false,
-             {Node("StringFileInfo", {}, true, {Node("040904B0", {}, true, strings)}),
-              Node("VarFileInfo", {}, true, {Node("Translation", translation, false, {})})});
+    const std::string root = Node("VS_VERSION_INFO", FixedFileInfo(block), false,
+                                  {Node("StringFileInfo", {}, true, {Node("040904B0", {}, true, strings)}),
+                                   Node("VarFileInfo", {}, true, {Node("Translation", translation, false, {})})});
     return root.size() > 0xFFFF ? std::string() : root;
 }

@@ -6,9 +6,8 @@
 
 #include <windows.h>
 
-#include <nlohmann/json.hpp>
-
 #include <cstdio>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -17,12 +16,12 @@
 
 namespace {
 
-constexpr const wchar_t* kKeys[] = {L"ProductName",      L"FileDescription", L"CompanyName",    L"FileVersion",
-                                    L"ProductVersion",   L"OriginalFilename", L"InternalName", L"LegalCopyright"};
+constexpr const wchar_t* kKeys[] = {L"ProductName",    L"FileDescription",  L"CompanyName",  L"FileVersion",
+                                    L"ProductVersion", L"OriginalFilename", L"InternalName", L"LegalCopyright"};
 
 std::string Dotted(DWORD high, DWORD low) {
-    return std::to_string(HIWORD(high)) + "." + std::to_string(LOWORD(high)) + "." + std::to_string(HIWORD(low)) +
-           "." + std::to_string(LOWORD(low));
+    return std::to_string(HIWORD(high)) + "." + std::to_string(LOWORD(high)) + "." + std::to_string(HIWORD(low)) + "." +
+           std::to_string(LOWORD(low));
 }
 
 nlohmann::json VersionFacts(const std::wstring& path) {
@@ -50,8 +49,9 @@ nlohmann::json VersionFacts(const std::wstring& path) {
         const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + key;
         const bool found = VerQueryValueW(data.data(), query.c_str(), &value, &length);
         facts["strings"][WideToUtf8(key)] =
-            found ? nlohmann::json(WideToUtf8(std::wstring(static_cast<const wchar_t*>(value), length ? length - 1 : 0)))
-                  : nlohmann::json(nullptr);
+            found
+                ? nlohmann::json(WideToUtf8(std::wstring(static_cast<const wchar_t*>(value), length ? length - 1 : 0)))
+                : nlohmann::json(nullptr);
     }
     return facts;
 }

@@ -66,7 +66,8 @@ TEST(PeResources, RewritesAndReadsBackTheResourcesWhereverTheyWere) {
         Place place;
         size_t addedSections;
     };
-    for (const Row& row : {Row{Place::SharedWithCode, 1}, Row{Place::LastSection, 0}, Row{Place::BeforeRelocations, 0}}) {
+    for (const Row& row :
+         {Row{Place::SharedWithCode, 1}, Row{Place::LastSection, 0}, Row{Place::BeforeRelocations, 0}}) {
         for (bool pe32Plus : {false, true}) {
             SCOPED_TRACE(testing::Message() << static_cast<int>(row.place) << " " << pe32Plus);
             const std::string file = MakeFile(row.place, pe32Plus);
@@ -144,16 +145,16 @@ TEST(PeResources, RefusesDamagedTreesWithoutCrashing) {
         size_t width;
     };
     const Row rows[] = {
-        {20, 0x80000000u, 4},           // the type table leads back to the root
-        {44, 0x80000018u, 4},           // the name table to itself
-        {20, 0x80FFFFF0u, 4},           // a table far outside the file
-        {16, 0x80FFFFF0u, 4},           // a type name far outside the file
-        {68, 0x80000048u, 4},           // a language that claims to be a table
-        {44, 72, 4},                    // a name that claims to be data
-        {72, 0x7FFFFFF0u, 4},           // data far outside the file
-        {76, 0xFFFFFFF0u, 4},           // data longer than the file
-        {14, 0xFFFF, 2},                // more entries than the section holds
-        {64, 0x10409, 4},               // a language past 16 bits
+        {20, 0x80000000u, 4},  // the type table leads back to the root
+        {44, 0x80000018u, 4},  // the name table to itself
+        {20, 0x80FFFFF0u, 4},  // a table far outside the file
+        {16, 0x80FFFFF0u, 4},  // a type name far outside the file
+        {68, 0x80000048u, 4},  // a language that claims to be a table
+        {44, 72, 4},           // a name that claims to be data
+        {72, 0x7FFFFFF0u, 4},  // data far outside the file
+        {76, 0xFFFFFFF0u, 4},  // data longer than the file
+        {14, 0xFFFF, 2},       // more entries than the section holds
+        {64, 0x10409, 4},      // a language past 16 bits
     };
     for (const Row& row : rows) {
         std::string bad = good;
