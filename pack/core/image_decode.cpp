@@ -9,6 +9,7 @@
 
 #include "core/ico_file.h"
 #include "core/icon_dib.h"
+#include "core/stb_guards.h"
 
 namespace {
 
@@ -56,6 +57,7 @@ std::optional<std::pair<int64_t, int64_t>> StbSize(std::string_view bytes) {
 
 DecodedImage DecodeWithStb(std::string_view bytes, const std::string& format) {
     if (std::string error = PngSizeError(bytes); !error.empty()) return {{}, error};
+    if (StartsWith(bytes, kPngSignature) && !PngChunksFit(bytes)) return {{}, "the " + format + " image is truncated"};
     const auto size = StbSize(bytes);
     // Its reason would be the "unknown image type" of trying every format in turn.
     if (!size) return {{}, "the " + format + " image's header is damaged or truncated"};
@@ -105,5 +107,6 @@ DecodedImage DecodeImage(const std::string& bytes) {
         return {{}, "the file is larger than " + std::to_string(kMaxFileBytes >> 20) + " MB, too large for an icon"};
     const std::string format = FormatName(bytes);
     if (format.empty()) return {{}, "not a PNG, ICO, BMP, JPEG or GIF image"};
+    if (format == "JPEG" && !JpegHuffmanTablesFit(bytes)) return {{}, "the JPEG image's Huffman tables are damaged"};
     return format == "ICO" ? DecodeIco(bytes) : DecodeWithStb(bytes, format);
 }

@@ -101,12 +101,12 @@ std::string Bmp(const RgbaImage& image) {
 }
 
 const std::string kJpeg = FromHex(  // 8x8 of rgb(200, 60, 89)
-    "ffd8ffe000104a46494600010100000100010000ffdb004300020101010101020101010202020202040302020202050404030406050606"
-    "0605060606070908060709070606080b08090a0a0a0a0a06080b0c0b0a0c090a0a0affdb004301020202020202050303050a0706070a0a"
-    "0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0affc00011080008"
-    "000803011100021101031101ffc40014000100000000000000000000000000000007ffc400141001000000000000000000000000000000"
-    "00ffc4001501010100000000000000000000000000000609ffc40014110100000000000000000000000000000000ffda000c0301000211"
-    "0311003f00231b5107ffd9");
+    "ffd8ffe000104a46494600010100000100010000ffdb0043000201010101010201010102020202020403020202020504040304060506"
+    "060605060606070908060709070606080b08090a0a0a0a0a06080b0c0b0a0c090a0a0affdb004301020202020202050303050a070607"
+    "0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0affc00011"
+    "080008000803011100021101031101ffc40014000100000000000000000000000000000007ffc4001410010000000000000000000000"
+    "0000000000ffc4001501010100000000000000000000000000000609ffc40014110100000000000000000000000000000000ffda000c"
+    "03010002110311003f00231b5107ffd9");
 const std::string kGif = FromHex(  // 8x8, transparent but for a 4x4 blue block in the middle
     "47494638396108000800f000003366cc00000021f90401000001002c000000000800080000020c8c8f79c080ed567b53595400003b");
 
@@ -264,10 +264,14 @@ const BadRow kBadInputs[] = {
     {"empty", [] { return std::string(); }, "the file is empty"},
     {"text", [] { return std::string("{\"name\": \"app\"}\n"); }, "not a PNG, ICO, BMP, JPEG or GIF image"},
     {"cursor", [] { return Patched(Ico({Dib(Picture(8, 8, kBlue), 32)}), 2, 2, 2); }, "not a PNG, ICO"},
-    {"png cut in its header", [] { return PngFile(Picture(40, 40, kRose)).substr(0, 20); }, "PNG image's header is damaged"},
-    {"png cut in its pixels", [] { return PngFile(Picture(40, 40, kRose)).substr(0, 60); }, "PNG image is damaged"},
+    {"png cut in its header", [] { return PngFile(Picture(40, 40, kRose)).substr(0, 12); }, "PNG image's header is damaged"},
+    {"png cut in its pixels", [] { return PngFile(Picture(40, 40, kRose)).substr(0, 60); }, "the PNG image is truncated"},
     {"jpeg cut in its tables", [] { return kJpeg.substr(0, 100); }, "JPEG image's header is damaged"},
+    {"jpeg whose Huffman table claims 511 codes", [] { return Patched(kJpeg, 182, 0xFFFF, 2); },
+     "JPEG image's Huffman tables are damaged"},
     {"gif without pixels", [] { return kGif.substr(0, 13); }, "GIF image is damaged"},
+    {"png whose data chunk claims 1 GB", [] { return Patched(PngFile(Picture(40, 40, kRose)), 33, 0x40, 4); },
+     "the PNG image is truncated"},
     {"png claiming 100000 pixels a side",
      [] { return PngFile(Picture(4, 4, kRose)).replace(16, 8, BigEndian(100000) + BigEndian(100000)); },
      "100000x100000 pixels, more than an icon may be"},
@@ -288,7 +292,7 @@ const BadRow kBadInputs[] = {
     {"ico whose bitmap header overruns it", [] { return Ico({Patched(Dib(Picture(8, 8, kBlue), 32), 0, 5000, 4)}); },
      "header is damaged"},
     {"ico whose png is cut", [] { return Ico({PngFile(Picture(40, 40, kRose)).substr(0, 60)}); },
-     "ICO's PNG image is damaged"},
+     "the ICO's PNG image is truncated"},
 };
 
 TEST(PackIcon, BadInputsAreRefusedWithWhatIsWrong) {
