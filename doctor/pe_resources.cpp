@@ -73,8 +73,9 @@ private:
         const auto at = At(offset);
         if (!at) return false;
         const auto rva = PeU32(bytes_, *at), size = PeU32(bytes_, *at + 4), codePage = PeU32(bytes_, *at + 8);
-        const auto data = rva ? PeFileOffset(layout_, *rva) : std::nullopt;
-        if (!size || !codePage || !data || *data > bytes_.size() || *size > bytes_.size() - *data) return false;
+        if (!rva || !size || !codePage) return false;
+        const std::optional<size_t> data = PeFileOffset(layout_, *rva);
+        if (!data || *data > bytes_.size() || *size > bytes_.size() - *data) return false;
         dataBytes_ += *size;
         if (dataBytes_ > bytes_.size()) return false;  // blocks shared between entries
         entry.data = bytes_.substr(*data, *size);
