@@ -321,9 +321,8 @@ std::optional<size_t> RebuildableSection(const PeLayout& layout) {
             return std::nullopt;
     }
     for (size_t i = 0; i < layout.directories.size(); ++i) {  // nothing else may lie in what moves
-        if (i != kResourceDirectory && i != kBaseRelocationDirectory && i != kCertificateDirectory &&
-            layout.directories[i].first >= rva)
-            return std::nullopt;
+        const bool moved = i == kResourceDirectory || (i == kBaseRelocationDirectory && index + 2 == sections.size());
+        if (!moved && i != kCertificateDirectory && layout.directories[i].first >= rva) return std::nullopt;
     }
     return index;
 }
