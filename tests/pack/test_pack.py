@@ -160,3 +160,17 @@ def test_signed_release_verifies_exe_installer_and_uninstaller(wine_session, tmp
     finally:
         subprocess.run([WINE32, harness.to_windows(install / "Uninstall Signed.exe"), "/S"],
                        env=wine_session.env(), timeout=120, capture_output=True)
+
+
+def test_the_windows_tool_packs_up_to_the_installer_and_says_how_to_get_makensis(wine_session, tmp_path):
+    app = make_app(tmp_path / "app")
+    out = tmp_path / "out"
+    done = subprocess.run([harness.WINE64, str(harness.bin_dir_64() / "quillframe-pack.exe"), harness.to_windows(app),
+                           "--out", harness.to_windows(out), "--exe",
+                           harness.to_windows(harness.bin_dir_64() / "Quillframe.exe")],
+                          env=wine_session.env({"PATH": "/usr/bin:/bin", "WINEPATH": ""}), capture_output=True,
+                          text=True, timeout=120)
+    # The prefix has no NSIS: everything before the installer ran (manifest, doctor, icon, branding).
+    assert done.returncode == 1, done.stdout + done.stderr
+    assert "makensis" in done.stderr and "nsis.sourceforge.io" in done.stderr, done.stderr
+    assert not out.exists()
