@@ -1,9 +1,9 @@
 #include "core/app_icon.h"
 
+#include <stb/stb_image_resize.h>
+
 #include <algorithm>
 #include <optional>
-
-#include <stb/stb_image_resize.h>
 
 #include "core/icon_dib.h"
 #include "core/image_decode.h"

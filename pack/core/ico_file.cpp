@@ -63,7 +63,8 @@ IcoContents ReadIcoFile(const std::string& bytes) {
         const auto size = ReadLe(bytes, at + 8, 4), offset = ReadLe(bytes, at + 12, 4);
         if (!width || !height || !bits || !size || !offset) return {{}, "the ICO file's directory is truncated"};
         if (*offset > bytes.size() || bytes.size() - *offset < *size)
-            return {{}, "the ICO file is truncated: image " + std::to_string(i + 1) + " ends past its end"};
+            return {{},
+                    "the ICO file is truncated: its image " + std::to_string(i + 1) + " ends past the end of the file"};
         contents.entries.push_back({*width == 0 ? 256 : static_cast<int>(*width),
                                     *height == 0 ? 256 : static_cast<int>(*height), static_cast<int>(*bits),
                                     std::string_view(bytes).substr(*offset, *size)});

@@ -23,7 +23,7 @@ std::optional<DibHeader> ReadHeader(std::string_view dib) {
     const auto bits = ReadLe(dib, 14, 2), compression = ReadLe(dib, 16, 4), colors = ReadLe(dib, 32, 4);
     if (!size || !width || !height || !bits || !compression || !colors) return std::nullopt;
     if (*size < kInfoHeaderSize || *size > dib.size()) return std::nullopt;
-    return DibHeader{*size, static_cast<int32_t>(*width), static_cast<int32_t>(*height) / 2, *bits, *compression,
+    return DibHeader{*size,  static_cast<int32_t>(*width), static_cast<int32_t>(*height) / 2, *bits, *compression,
                      *colors};
 }
 
@@ -118,7 +118,8 @@ std::string EncodeIconDib(const RgbaImage& image) {
     const size_t maskStride = RowBytes(image.width, 1);
     const auto pixelBytes = static_cast<uint32_t>(image.pixels.size() + maskStride * image.height);
     std::string dib;
-    for (uint32_t field : {kInfoHeaderSize, static_cast<uint32_t>(image.width), static_cast<uint32_t>(2 * image.height)})
+    for (uint32_t field :
+         {kInfoHeaderSize, static_cast<uint32_t>(image.width), static_cast<uint32_t>(2 * image.height)})
         AppendLe(dib, field, 4);
     AppendLe(dib, 1, 2);   // planes
     AppendLe(dib, 32, 2);  // bits per pixel

@@ -1,11 +1,11 @@
 #include "core/image_decode.h"
 
+#include <stb/stb_image.h>
+
 #include <memory>
 #include <optional>
 #include <string_view>
 #include <utility>
-
-#include <stb/stb_image.h>
 
 #include "core/ico_file.h"
 #include "core/icon_dib.h"
@@ -49,8 +49,8 @@ std::string PngSizeError(std::string_view bytes) {
 
 std::optional<std::pair<int64_t, int64_t>> StbSize(std::string_view bytes) {
     int width = 0, height = 0, channels = 0;
-    if (!stbi_info_from_memory(reinterpret_cast<const stbi_uc*>(bytes.data()), static_cast<int>(bytes.size()),
-                               &width, &height, &channels))
+    if (!stbi_info_from_memory(reinterpret_cast<const stbi_uc*>(bytes.data()), static_cast<int>(bytes.size()), &width,
+                               &height, &channels))
         return std::nullopt;
     return std::make_pair(int64_t{width}, int64_t{height});
 }
@@ -64,8 +64,8 @@ DecodedImage DecodeWithStb(std::string_view bytes, const std::string& format) {
     if (std::string error = ImageSizeError(size->first, size->second); !error.empty()) return {{}, error};
     int width = 0, height = 0, channels = 0;
     std::unique_ptr<stbi_uc, void (*)(void*)> pixels(
-        stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(bytes.data()), static_cast<int>(bytes.size()),
-                              &width, &height, &channels, 4),
+        stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(bytes.data()), static_cast<int>(bytes.size()), &width,
+                              &height, &channels, 4),
         stbi_image_free);
     if (!pixels) return {{}, DamagedError(format)};
     const size_t length = static_cast<size_t>(width) * static_cast<size_t>(height) * 4;
@@ -107,6 +107,6 @@ DecodedImage DecodeImage(const std::string& bytes) {
         return {{}, "the file is larger than " + std::to_string(kMaxFileBytes >> 20) + " MB, too large for an icon"};
     const std::string format = FormatName(bytes);
     if (format.empty()) return {{}, "not a PNG, ICO, BMP, JPEG or GIF image"};
-    if (format == "JPEG" && !JpegHuffmanTablesFit(bytes)) return {{}, "the JPEG image's Huffman tables are damaged"};
+    if (format == "JPEG" && !JpegHuffmanTablesSound(bytes)) return {{}, "the JPEG image's Huffman tables are damaged"};
     return format == "ICO" ? DecodeIco(bytes) : DecodeWithStb(bytes, format);
 }

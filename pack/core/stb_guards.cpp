@@ -8,6 +8,7 @@ namespace {
 constexpr uint8_t kDefineHuffmanTables = 0xC4;
 constexpr uint8_t kStartOfScan = 0xDA;
 constexpr uint8_t kStartOfImage = 0xD8;
+constexpr uint8_t kProgressiveFrame = 0xC2;
 constexpr uint8_t kEndOfImage = 0xD9;
 constexpr size_t kCodeCountBytes = 16;
 constexpr unsigned kMaxCodes = 256;
@@ -17,18 +18,44 @@ constexpr size_t kChunkHeader = 8;  // length and type; the CRC after the data g
 
 uint8_t At(std::string_view bytes, size_t at) { return static_cast<uint8_t>(bytes[at]); }
 
+// The decoder reads zeros past the end of the file.
+uint8_t AtOrZero(std::string_view bytes, size_t at) { return at < bytes.size() ? At(bytes, at) : 0; }
+
+// Which tables (DC or AC, 0 to 3) have been defined so far. The decoder keeps
+// no record and reads an undefined table's uninitialised memory.
+struct HuffmanTables {
+    bool defined[2][4] = {};
+    bool progressive = false;
+};
+
 bool StandsAlone(uint8_t marker) {
     return marker == kStartOfImage || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7);
 }
 
-// The tables of one segment, `end` being where its length says it ends. The
-// decoder reads zeros past the end of the file, so counts cut off add nothing.
-bool TablesFit(std::string_view jpeg, size_t at, size_t end) {
+// The tables of one segment, `end` being where its length says it ends.
+bool TablesFit(std::string_view jpeg, size_t at, size_t end, HuffmanTables& tables) {
     while (at < end && at < jpeg.size()) {
+        const uint8_t tableClass = At(jpeg, at) >> 4, id = At(jpeg, at) & 15;
+        if (tableClass <= 1 && id <= 3) tables.defined[tableClass][id] = true;
         unsigned codes = 0;
-        for (size_t i = 1; i <= kCodeCountBytes && at + i < jpeg.size(); ++i) codes += At(jpeg, at + i);
+        for (size_t i = 1; i <= kCodeCountBytes; ++i) codes += AtOrZero(jpeg, at + i);
         if (codes > kMaxCodes) return false;
         at += 1 + kCodeCountBytes + codes;
+    }
+    return true;
+}
+
+// Whether the tables a scan decodes with are defined: both for every
+// component of a sequential scan; in a progressive file the DC table for the
+// first (DC) band, the AC table for the others.
+bool ScanTablesDefined(std::string_view jpeg, size_t at, const HuffmanTables& tables) {
+    const size_t components = AtOrZero(jpeg, at), bands = at + 1 + 2 * components;
+    const bool dcBand = AtOrZero(jpeg, bands) == 0;
+    for (size_t i = 0; i < components; ++i) {
+        const uint8_t selectors = AtOrZero(jpeg, at + 2 + 2 * i), dc = selectors >> 4, ac = selectors & 15;
+        if (dc > 3 || ac > 3) continue;  // refused by the decoder itself
+        if ((!tables.progressive || dcBand) && !tables.defined[0][dc]) return false;
+        if ((!tables.progressive || !dcBand) && !tables.defined[1][ac]) return false;
     }
     return true;
 }
@@ -54,7 +81,8 @@ size_t SkipScanData(std::string_view jpeg, size_t at) {
 
 }  // namespace
 
-bool JpegHuffmanTablesFit(std::string_view jpeg) {
+bool JpegHuffmanTablesSound(std::string_view jpeg) {
+    HuffmanTables tables;
     size_t at = 2;
     while (at + 1 < jpeg.size()) {
         if (At(jpeg, at) != 0xFF) {  // bytes between segments are skipped, as the decoder does
@@ -68,7 +96,9 @@ bool JpegHuffmanTablesFit(std::string_view jpeg) {
         if (StandsAlone(marker)) continue;
         if (at + 2 > jpeg.size()) break;
         const size_t end = at + (At(jpeg, at) << 8 | At(jpeg, at + 1));
-        if (marker == kDefineHuffmanTables && !TablesFit(jpeg, at + 2, end)) return false;
+        if (marker == kDefineHuffmanTables && !TablesFit(jpeg, at + 2, end, tables)) return false;
+        if (marker == kStartOfScan && !ScanTablesDefined(jpeg, at + 2, tables)) return false;
+        if (marker >= 0xC0 && marker <= kProgressiveFrame) tables.progressive = marker == kProgressiveFrame;
         at = marker == kStartOfScan ? SkipScanData(jpeg, end) : end;
     }
     return true;
@@ -77,8 +107,8 @@ bool JpegHuffmanTablesFit(std::string_view jpeg) {
 bool PngChunksFit(std::string_view png) {
     size_t at = kPngSignatureSize;
     while (at + kChunkHeader <= png.size()) {
-        const uint32_t length = static_cast<uint32_t>(At(png, at)) << 24 | At(png, at + 1) << 16 |
-                                At(png, at + 2) << 8 | At(png, at + 3);
+        const uint32_t length =
+            static_cast<uint32_t>(At(png, at)) << 24 | At(png, at + 1) << 16 | At(png, at + 2) << 8 | At(png, at + 3);
         if (length > png.size() - at - kChunkHeader) return false;
         if (png.substr(at + 4, 4) == "IEND") break;
         at += kChunkHeader + length + 4;

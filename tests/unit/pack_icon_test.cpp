@@ -1,10 +1,9 @@
-#include "core/app_icon.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
 #include <functional>
 
+#include "core/app_icon.h"
 #include "core/image_decode.h"
 
 namespace {
@@ -37,10 +36,11 @@ RgbaImage Picture(int width, int height, Rgba colour, bool frame = true, bool lo
     RgbaImage image{width, height, std::vector<uint8_t>(static_cast<size_t>(width) * height * 4, 0)};
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            const bool inside = frame ? x >= width / 4 && x < width - width / 4 && y >= height / 4 &&
-                                            y < height - height / 4
-                                      : !lowerHalf || y >= height / 2;
-            for (int c = 0; inside && c < 4; ++c) image.pixels[(y * width + x) * 4 + c] = static_cast<uint8_t>(colour[c]);
+            const bool inside =
+                frame ? x >= width / 4 && x < width - width / 4 && y >= height / 4 && y < height - height / 4
+                      : !lowerHalf || y >= height / 2;
+            for (int c = 0; inside && c < 4; ++c)
+                image.pixels[(y * width + x) * 4 + c] = static_cast<uint8_t>(colour[c]);
         }
     }
     return image;
@@ -55,7 +55,8 @@ std::string Dib(const RgbaImage& image, int bits, bool keepAlpha = true) {
     Put(dib, 1, 2), Put(dib, bits, 2);
     for (int i = 0; i < 6; ++i) Put(dib, 0, 4);
     const uint8_t* first = nullptr;
-    for (size_t i = 0; i < image.pixels.size() && !first; i += 4) first = image.pixels[i + 3] ? &image.pixels[i] : nullptr;
+    for (size_t i = 0; i < image.pixels.size() && !first; i += 4)
+        first = image.pixels[i + 3] ? &image.pixels[i] : nullptr;
     for (int i = 0; bits <= 8 && i <= top; ++i) Put(dib, i == top ? first[2] | first[1] << 8 | first[0] << 16 : 0, 4);
     const size_t stride = (w * bits + 31) / 32 * 4, maskStride = (w + 31) / 32 * 4;
     std::string rows, mask;
@@ -64,7 +65,8 @@ std::string Dib(const RgbaImage& image, int bits, bool keepAlpha = true) {
         for (int x = 0; x < w; ++x) {
             const uint8_t* p = &image.pixels[(y * w + x) * 4];
             if (bits <= 8 && p[3]) row[x * bits / 8] |= static_cast<char>(top << (8 - bits - x * bits % 8));
-            for (int c = 0; bits > 8 && c < bits / 8; ++c) row[x * bits / 8 + c] = char(c == 3 ? (keepAlpha ? p[3] : 0) : p[2 - c]);
+            for (int c = 0; bits > 8 && c < bits / 8; ++c)
+                row[x * bits / 8 + c] = char(c == 3 ? (keepAlpha ? p[3] : 0) : p[2 - c]);
             if (!p[3]) maskRow[x / 8] |= static_cast<char>(0x80 >> x % 8);
         }
         rows += row, mask += maskRow;
@@ -145,9 +147,15 @@ struct InputRow {
 const InputRow kInputs[] = {
     {"png", [] { return PngFile(Picture(40, 40, kRose)); }, kRose, 0},
     {"ico whose largest image is a png",
-     [] { return Ico({Dib(Picture(16, 16, kBlue), 32), PngFile(Picture(64, 64, kRose))}); }, kRose, 0},
+     [] {
+         return Ico({Dib(Picture(16, 16, kBlue), 32), PngFile(Picture(64, 64, kRose))});
+     },
+     kRose, 0},
     {"ico whose largest image is a 32-bit bitmap",
-     [] { return Ico({PngFile(Picture(16, 16, kBlue)), Dib(Picture(40, 40, kRose), 32)}); }, kRose, 0},
+     [] {
+         return Ico({PngFile(Picture(16, 16, kBlue)), Dib(Picture(40, 40, kRose), 32)});
+     },
+     kRose, 0},
     {"ico with a 32-bit bitmap of zero alpha", [] { return Ico({Dib(Picture(40, 40, kBlue), 32, false)}); }, kBlue, 0},
     {"ico with a 24-bit bitmap", [] { return Ico({Dib(Picture(40, 24, kBlue), 24)}); }, kBlue, 0},
     {"ico with an 8-bit bitmap", [] { return Ico({Dib(Picture(40, 40, kBlue), 8)}); }, kBlue, 0},
@@ -175,7 +183,7 @@ TEST(PackIcon, EveryInputKindGivesTheFiveImagesWithItsColours) {
             } else {
                 const size_t maskStride = (s + 31) / 32 * 4;
                 ASSERT_EQ(icon.data.size(), 40 + s * s * 4 + maskStride * s);
-                const uint32_t header[] = {Get(icon.data, 0, 4), Get(icon.data, 4, 4), Get(icon.data, 8, 4),
+                const uint32_t header[] = {Get(icon.data, 0, 4),  Get(icon.data, 4, 4),  Get(icon.data, 8, 4),
                                            Get(icon.data, 12, 2), Get(icon.data, 14, 2), Get(icon.data, 16, 4)};
                 EXPECT_EQ(std::vector<uint32_t>(std::begin(header), std::end(header)),
                           (std::vector<uint32_t>{40, uint32_t(s), uint32_t(2 * s), 1, 32, 0}));
@@ -264,10 +272,14 @@ const BadRow kBadInputs[] = {
     {"empty", [] { return std::string(); }, "the file is empty"},
     {"text", [] { return std::string("{\"name\": \"app\"}\n"); }, "not a PNG, ICO, BMP, JPEG or GIF image"},
     {"cursor", [] { return Patched(Ico({Dib(Picture(8, 8, kBlue), 32)}), 2, 2, 2); }, "not a PNG, ICO"},
-    {"png cut in its header", [] { return PngFile(Picture(40, 40, kRose)).substr(0, 12); }, "PNG image's header is damaged"},
-    {"png cut in its pixels", [] { return PngFile(Picture(40, 40, kRose)).substr(0, 60); }, "the PNG image is truncated"},
+    {"png cut in its header", [] { return PngFile(Picture(40, 40, kRose)).substr(0, 12); },
+     "PNG image's header is damaged"},
+    {"png cut in its pixels", [] { return PngFile(Picture(40, 40, kRose)).substr(0, 60); },
+     "the PNG image is truncated"},
     {"jpeg cut in its tables", [] { return kJpeg.substr(0, 100); }, "JPEG image's header is damaged"},
     {"jpeg whose Huffman table claims 511 codes", [] { return Patched(kJpeg, 182, 0xFFFF, 2); },
+     "JPEG image's Huffman tables are damaged"},
+    {"jpeg scanning with a table it never defined", [] { return Patched(kJpeg, 272, 0x22, 1); },
      "JPEG image's Huffman tables are damaged"},
     {"gif without pixels", [] { return kGif.substr(0, 13); }, "GIF image is damaged"},
     {"png whose data chunk claims 1 GB", [] { return Patched(PngFile(Picture(40, 40, kRose)), 33, 0x40, 4); },
@@ -275,12 +287,14 @@ const BadRow kBadInputs[] = {
     {"png claiming 100000 pixels a side",
      [] { return PngFile(Picture(4, 4, kRose)).replace(16, 8, BigEndian(100000) + BigEndian(100000)); },
      "100000x100000 pixels, more than an icon may be"},
-    {"bmp claiming 5000x5000 pixels", [] { return Patched(Patched(Bmp(Picture(4, 4, kRose)), 18, 5000, 4), 22, 5000, 4); },
+    {"bmp claiming 5000x5000 pixels",
+     [] { return Patched(Patched(Bmp(Picture(4, 4, kRose)), 18, 5000, 4), 22, 5000, 4); },
      "5000x5000 pixels, more than an icon may be"},
     {"ico without images", [] { return Ico({}); }, "the ICO file holds no images"},
     {"ico cut in its directory", [] { return Ico({Dib(Picture(8, 8, kBlue), 32)}).substr(0, 12); },
      "directory is truncated"},
-    {"ico cut in its image", [] { return Ico({Dib(Picture(8, 8, kBlue), 32)}).substr(0, 100); }, "ends past its end"},
+    {"ico cut in its image", [] { return Ico({Dib(Picture(8, 8, kBlue), 32)}).substr(0, 100); },
+     "ends past the end of the file"},
     {"ico with a 0x0 bitmap", [] { return Ico({Patched(Patched(Dib(Picture(8, 8, kBlue), 32), 4, 0, 4), 8, 0, 4)}); },
      "0x0 pixels, which is empty"},
     {"ico with a 16-bit bitmap", [] { return Ico({Patched(Dib(Picture(8, 8, kBlue), 32), 14, 16, 2)}); },
