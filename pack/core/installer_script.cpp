@@ -6,13 +6,13 @@
 
 // makensis reads a line in three passes, none of which knows about the others'
 // escapes: the preprocessor turns "$\n", "$\r", "$\t" into control characters and
-// expands "${define}" and "$%ENV%"; the tokenizer turns "$\"", "$\'" and "$\`" into
-// quotes and ends a string at any other quote; and, for installer text only, "$$"
-// becomes "$". So a "$" of the text must never stand right before a "\", "{" or "%"
-// where the preprocessor looks: such a character is written as ${U+XX}, which the
-// preprocessor expands without looking again. So are the control characters
-// without an escape: the line reader would take a vertical tab or a form feed for
-// the end of the line.
+// expands "${define}" and "$%ENV%", even right after "$$"; the tokenizer turns
+// "$\"", "$\'" and "$\`" into quotes wherever they stand and ends the string at any
+// other double quote; and, for installer text only, "$$" becomes "$". So every quote
+// is written as its escape, and a "\", "{" or "%" right after a "$" of the text is
+// written as ${U+XX}, which the preprocessor expands without looking again. So are
+// the control characters without an escape: the line reader would take a vertical
+// tab or a form feed for the end of the line.
 
 namespace {
 
@@ -143,8 +143,8 @@ std::string VersionInfo(const InstallerPlan& plan) {
         return std::string("VIAddVersionKey /LANG=${LANG_ENGLISH} ") + name + " " +
                Quoted(value, name, NsisText::BuildTime) + "\n";
     };
-    std::string script = "VIProductVersion " + Quoted(Dotted(plan.fileVersion), "version") + "\n";
-    script += "VIFileVersion " + Quoted(Dotted(plan.fileVersion), "version") + "\n";
+    const std::string numbers = Quoted(Dotted(plan.fileVersion), "version", NsisText::BuildTime);
+    std::string script = "VIProductVersion " + numbers + "\nVIFileVersion " + numbers + "\n";
     script += key("ProductName", plan.title) + key("FileDescription", plan.title + " Setup") +
               key("ProductVersion", plan.version) + key("FileVersion", plan.version) +
               key("LegalCopyright", plan.publisher);
@@ -200,13 +200,17 @@ const char kRefuseDowngrade[] = R"(Function RefuseDowngrade
   ${EndIf}
   replace:
 FunctionEnd
-Function RunApp
+)";
+
+// The finish page's "Run" box starts the app from its folder, as its shortcut does.
+const char kRunApp[] = R"(Function RunApp
+  SetOutPath "$INSTDIR"
   Exec '"$INSTDIR\$AppExe"'
 FunctionEnd
 )";
 
 std::string Functions(const InstallerPlan& plan) {
-    return std::string(kRefuseWhileRunning) + kRefuseDowngrade +
+    return std::string(kRefuseWhileRunning) + kRefuseDowngrade + kRunApp +
            "Function .onInit\n" + Locate(plan) +
            "  Call RefuseDowngrade\n"
            "  Call RefuseWhileRunning\n"
