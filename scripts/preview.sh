@@ -30,6 +30,10 @@ done
 app=${1:?usage: scripts/preview.sh [--x64] [--screenshot FILE] [--seconds N] [--watch] [--quiet] [--devtools] APP_FOLDER}
 app=$(cd "$app" && pwd)
 [ -f "$app/package.json" ] || { echo "preview.sh: no package.json in $app" >&2; exit 2; }
+if [ -n "$watch" ] && { [ -z "${DISPLAY:-}" ] || [ -n "$screenshot" ]; }; then
+  echo "preview.sh: --watch needs a display and no --screenshot" >&2
+  exit 2
+fi
 
 # QUILLFRAME_PREVIEW_BIN_DIR: another build's bin folder (the tests' own).
 bin=${QUILLFRAME_PREVIEW_BIN_DIR:-$root/build/$preset/bin}
@@ -71,8 +75,6 @@ else
 fi
 
 if [ -n "$watch" ]; then
-  [ -n "${DISPLAY:-}" ] && [ -z "$screenshot" ] ||
-    { echo "preview.sh: --watch needs a display and no --screenshot" >&2; exit 2; }
   # The app's own www/, not links to its files: files an editor adds or replaces are served as they are now.
   rm -rf "$stage/www"
   ln -s "$app/www" "$stage/www"
