@@ -2,30 +2,41 @@
 # Runs a Quillframe app in the preview runtime: Debian's Chromium, driven over DevTools by
 # EmbeddedBrowserWebView.dll, inside the host's own window (docs/preview.md).
 #
-#   scripts/preview.sh [--x64] [--screenshot FILE] [--seconds N] APP_FOLDER
+#   scripts/preview.sh [--x64] [--screenshot FILE] [--seconds N] [--watch] [--quiet] [--devtools] APP_FOLDER
 #
 # The app is staged in a temporary folder (its files linked, never changed) with the built exe and
 # the preview runtime: in the app's webview2\ folder when its manifest asks for a fixed runtime,
 # otherwise installed for the Wine prefix through the registry. With a display the window stays until
 # you close it; without one (or with --screenshot) it runs under Xvfb, saves a screenshot once the page
-# is shown, and ends. --x64 runs the 64-bit twin instead of the shipped 32-bit exe.
+# is shown, and ends. --x64 runs the 64-bit twin instead of the shipped 32-bit exe. The page's console
+# and uncaught errors are printed as they happen (--quiet: not). --watch reloads the page when a file under
+# www/ changes and restarts the app when package.json does. --devtools opens DevTools for the page.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-preset=win32-test arch=x86 wine=/usr/lib/wine/wine screenshot= seconds=6
+preset=win32-test arch=x86 wine=/usr/lib/wine/wine screenshot= seconds=6 watch=
 while [ $# -gt 1 ]; do
   case $1 in
     --x64) preset=win64-test arch=x64 wine=/usr/lib/wine/wine64; shift ;;
     --screenshot) screenshot=$2; shift 2 ;;
     --seconds) seconds=$2; shift 2 ;;
+    --watch) watch=1; shift ;;
+    # Read by the preview runtime.
+    --quiet) export QUILLFRAME_PREVIEW_CONSOLE=0; shift ;;
+    --devtools) export QUILLFRAME_PREVIEW_DEVTOOLS=1; shift ;;
     *) echo "preview.sh: unknown option $1" >&2; exit 2 ;;
   esac
 done
-app=${1:?usage: scripts/preview.sh [--x64] [--screenshot FILE] [--seconds N] APP_FOLDER}
+app=${1:?usage: scripts/preview.sh [--x64] [--screenshot FILE] [--seconds N] [--watch] [--quiet] [--devtools] APP_FOLDER}
 app=$(cd "$app" && pwd)
 [ -f "$app/package.json" ] || { echo "preview.sh: no package.json in $app" >&2; exit 2; }
+if [ -n "$watch" ] && { [ -z "${DISPLAY:-}" ] || [ -n "$screenshot" ]; }; then
+  echo "preview.sh: --watch needs a display and no --screenshot" >&2
+  exit 2
+fi
 
-bin=$root/build/$preset/bin
+# QUILLFRAME_PREVIEW_BIN_DIR: another build's bin folder (the tests' own).
+bin=${QUILLFRAME_PREVIEW_BIN_DIR:-$root/build/$preset/bin}
 runtime=$bin/preview/EBWebView/$arch/EmbeddedBrowserWebView.dll
 for f in "$bin/Quillframe.exe" "$runtime"; do
   [ -f "$f" ] || { echo "preview.sh: $f is missing: cmake --build build/$preset --target Quillframe qf_preview_runtime" >&2; exit 2; }
@@ -61,6 +72,15 @@ else
   # reg.exe by its full path: a bare "reg" goes through ShellExecuteEx, which now and then fails.
   /usr/lib/wine/wine64 'C:\windows\system32\reg.exe' add "$key" /v EBWebView /t REG_SZ /d "$folder" /f >/dev/null 2>&1 ||
     { echo "error: could not register the preview runtime in the Wine prefix" >&2; exit 1; }
+fi
+
+if [ -n "$watch" ]; then
+  # The app's own www/, not links to its files: files an editor adds or replaces are served as they are now.
+  rm -rf "$stage/www"
+  ln -s "$app/www" "$stage/www"
+  cd "$stage"
+  python3 "$root/scripts/preview_watch.py" "$app" -- "$wine" "$stage/Quillframe.exe"
+  exit $?
 fi
 
 if [ -n "${DISPLAY:-}" ] && [ -z "$screenshot" ]; then
