@@ -148,8 +148,9 @@ def test_signed_release_verifies_exe_installer_and_uninstaller(wine_session, tmp
     assert password not in done.stdout + done.stderr
     setup = tmp_path / "out" / "Signed-1.2.3-setup.exe"
     install = wine_session.local_appdata / "Programs" / "Signed"
+    # No pipes: a Wine service started along the way would hold them open.
     subprocess.run([WINE32, harness.to_windows(setup), "/S"], env=wine_session.env(), timeout=120,
-                   check=True, capture_output=True)
+                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
         for signed in (tmp_path / "out" / "Signed.exe", setup, install / "Uninstall Signed.exe"):
             verified = subprocess.run(["osslsigncode", "verify", "-CAfile", str(cert), "-in", str(signed)],
@@ -159,7 +160,7 @@ def test_signed_release_verifies_exe_installer_and_uninstaller(wine_session, tmp
             assert "sha256" in verified.stdout.lower()
     finally:
         subprocess.run([WINE32, harness.to_windows(install / "Uninstall Signed.exe"), "/S"],
-                       env=wine_session.env(), timeout=120, capture_output=True)
+                       env=wine_session.env(), timeout=120, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 def test_the_windows_tool_packs_up_to_the_installer_and_says_how_to_get_makensis(wine_session, tmp_path):
