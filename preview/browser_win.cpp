@@ -3,6 +3,7 @@
 #include <set>
 
 #include "common/strings.h"
+#include "common/unique_handle_win.h"
 #include "launch.h"
 #include "ui_thread_win.h"
 #include "unix_win.h"
@@ -22,9 +23,8 @@ std::set<Browser*>& LiveBrowsers() {
 
 std::string ChromiumPath() {
     // Tests point this elsewhere to see a start fail.
-    char path[MAX_PATH] = {};
-    const DWORD length = GetEnvironmentVariableA("QUILLFRAME_PREVIEW_CHROMIUM", path, MAX_PATH);
-    return length > 0 && length < MAX_PATH ? std::string(path, length) : std::string(kChromium);
+    const std::string path = EnvironmentValue("QUILLFRAME_PREVIEW_CHROMIUM");
+    return path.empty() ? std::string(kChromium) : path;
 }
 
 std::optional<DevToolsEndpoint> WaitForEndpoint(const std::wstring& profile, std::optional<int> explicitPort) {
@@ -82,6 +82,22 @@ SOCKET AcceptWatchdog(WatchdogLink link) {
     return accepted;
 }
 
+// preview.sh --watch reaches the page through the browser's endpoint, which it reads from the file that
+// QUILLFRAME_PREVIEW_ENDPOINT_FILE names (a Unix path); the file appears whole, under its name, at once.
+void ShareEndpoint(const DevToolsEndpoint& endpoint) {
+    const std::string file = EnvironmentValue("QUILLFRAME_PREVIEW_ENDPOINT_FILE");
+    if (file.empty()) return;
+    const std::wstring path = WindowsPathOf(file), part = path + L".part";
+    const std::string url = "ws://127.0.0.1:" + std::to_string(endpoint.port) + endpoint.path + "\n";
+    {
+        UniqueFileHandle out(CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                         nullptr));
+        DWORD written = 0;
+        if (!out || !WriteFile(out.get(), url.data(), static_cast<DWORD>(url.size()), &written, nullptr)) return;
+    }
+    MoveFileExW(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
 }  // namespace
 
 HRESULT Browser::Start(const BrowserRequest& request, std::shared_ptr<Browser>* started) {
@@ -127,6 +143,7 @@ HRESULT Browser::Start(const BrowserRequest& request, std::shared_ptr<Browser>* 
     }
     const HRESULT connected = browser->Connect(*endpoint);
     if (FAILED(connected)) return connected;
+    ShareEndpoint(*endpoint);
     *started = std::move(browser);
     return S_OK;
 }

@@ -191,5 +191,35 @@ private:
     UINT64 id_;
 };
 
+class PermissionRequestedArgs final
+    : public ComObject<PermissionRequestedArgs, ICoreWebView2PermissionRequestedEventArgs> {
+public:
+    PermissionRequestedArgs(std::string uri, COREWEBVIEW2_PERMISSION_KIND kind, bool userInitiated)
+        : uri_(std::move(uri)), kind_(kind), userInitiated_(userInitiated) {}
+    COREWEBVIEW2_PERMISSION_STATE State() const { return state_; }
+
+    HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) override { return ReturnString(uri_, uri); }
+    HRESULT STDMETHODCALLTYPE get_PermissionKind(COREWEBVIEW2_PERMISSION_KIND* kind) override {
+        return ReturnValue(kind_, kind);
+    }
+    HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL* value) override {
+        return ReturnValue<BOOL>(userInitiated_, value);
+    }
+    HRESULT STDMETHODCALLTYPE get_State(COREWEBVIEW2_PERMISSION_STATE* state) override {
+        return ReturnValue(state_, state);
+    }
+    HRESULT STDMETHODCALLTYPE put_State(COREWEBVIEW2_PERMISSION_STATE state) override {
+        state_ = state;
+        return S_OK;
+    }
+    // The answer is taken when the handlers return.
+    HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral**) override { return E_NOTIMPL; }
+
+private:
+    std::string uri_;
+    COREWEBVIEW2_PERMISSION_KIND kind_;
+    bool userInitiated_;
+    COREWEBVIEW2_PERMISSION_STATE state_ = COREWEBVIEW2_PERMISSION_STATE_DEFAULT;
+};
 
 }  // namespace preview

@@ -55,9 +55,10 @@ WebView::WebView(std::shared_ptr<Browser> browser, ICoreWebView2Environment* env
       environment_(environment),
       targetId_(std::move(targetId)),
       sessionId_(std::move(sessionId)),
-      settings_(Make<Settings>([this](bool enabled) {
-          Send("Emulation.setScriptExecutionDisabled", nlohmann::json{{"value", !enabled}});
-      })) {}
+      settings_(Make<Settings>(
+          [this](bool enabled) { Send("Emulation.setScriptExecutionDisabled", nlohmann::json{{"value", !enabled}}); },
+          [this](bool enabled) { OnDevToolsSetting(enabled); })),
+      console_(browser_, sessionId_) {}
 
 bool WebView::Start() {
     browser_->Listen([this](const CdpMessage& event) { OnEvent(event); });
@@ -67,6 +68,7 @@ bool WebView::Start() {
     Send("Page.addScriptToEvaluateOnNewDocument", {{"source", ShimScript()}, {"runImmediately", true}});
     Send("Page.enable", nullptr);
     Send("Runtime.enable", nullptr);
+    console_.Start();
     EnableFetch();
     browser_->Cdp().Send("Target.setDiscoverTargets", {{"discover", true}});
     const auto ready = browser_->Cdp().Call("Runtime.evaluate", {{"expression", "1"}}, sessionId_);
@@ -145,6 +147,7 @@ HRESULT WebView::RemoveWebResourceRequestedFilter(LPCWSTR uri, COREWEBVIEW2_WEB_
 }
 
 void WebView::OnEvent(const CdpMessage& event) {
+    if (console_.OnEvent(event, source_)) return;
     if (!event.sessionId.empty() && event.sessionId != sessionId_) return;
     const nlohmann::json& params = event.params;
     if (event.method == "Fetch.requestPaused") {
@@ -163,6 +166,7 @@ void WebView::OnEvent(const CdpMessage& event) {
     } else if (event.method == "Page.domContentEventFired" && navigationId_ > 0) {
         // Not for the start-up document of the app window, which the host never asked for.
         domContentLoaded_.Raise(this, Make<DomContentLoadedArgs>(navigationId_).Get());
+        OpenDevToolsOnce();
     } else if (event.method == "Page.frameNavigated" && Field(Field(params, "frame"), "parentId").is_null()) {
         source_ = Text(Field(params, "frame"), "url");
     } else if (event.method == "Page.windowOpen") {
@@ -174,6 +178,9 @@ void WebView::OnEvent(const CdpMessage& event) {
         const nlohmann::json& info = Field(params, "targetInfo");
         if (Text(info, "openerId") == targetId_ && Text(info, "type") == "page")
             OnNewWindow(std::nullopt, Text(info, "targetId"));
+        OnTargetInfo(info);
+    } else if (event.method == "Target.targetInfoChanged") {
+        OnTargetInfo(Field(params, "targetInfo"));
     }
 }
 
@@ -235,11 +242,15 @@ void WebView::Fulfill(const std::string& requestId, const Response& response) {
 }
 
 void WebView::OnBindingCalled(const nlohmann::json& params) {
-    // Only the top document's own world speaks for the page; frames and extensions' worlds do not.
-    if (Text(params, "name") != kBindingName || !topContext_ ||
-        Field(params, "executionContextId") != *topContext_)
-        return;
-    if (auto notice = ParsePageNotice(Text(params, "payload"))) OnPageNotice(*notice);
+    if (Text(params, "name") != kBindingName) return;
+    const auto notice = ParsePageNotice(Text(params, "payload"));
+    const nlohmann::json& context = Field(params, "executionContextId");
+    // Any frame may ask for a permission (the host judges its URI); only the top document's own world
+    // speaks for the page otherwise, not frames or extensions' worlds.
+    if (notice && notice->kind == PageNotice::Kind::Permission && context.is_number_integer())
+        OnPermissionNotice(*notice, context.get<int>());
+    else if (notice && topContext_ && context == *topContext_)
+        OnPageNotice(*notice);
 }
 
 void WebView::OnPageNotice(const PageNotice& notice) {
@@ -258,6 +269,8 @@ void WebView::OnPageNotice(const PageNotice& notice) {
         break;
     case PageNotice::Kind::Close:
         closeRequested_.Raise(this, static_cast<IUnknown*>(nullptr));
+        break;
+    case PageNotice::Kind::Permission:  // answered in the asking frame's context: OnBindingCalled
         break;
     }
 }

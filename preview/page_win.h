@@ -5,6 +5,7 @@
 #include <deque>
 #include <optional>
 
+#include "page_console_win.h"
 #include "shim.h"
 #include "web_view_win.h"
 
@@ -92,6 +93,11 @@ private:
     std::string DefaultTitle();
     void OnNewWindow(std::optional<std::string> url, std::optional<std::string> targetId);
     void OnProcessFailed(COREWEBVIEW2_PROCESS_FAILED_KIND kind);
+    // page_tools_win.cpp: permissions as the host decides, and DevTools as it allows.
+    void OnPermissionNotice(const PageNotice& notice, int context);
+    void OnDevToolsSetting(bool enabled);
+    void OnTargetInfo(const nlohmann::json& info);
+    void OpenDevToolsOnce();
     void EnableFetch();
     void Send(const std::string& method, const nlohmann::json& params);
 
@@ -120,6 +126,9 @@ private:
     EventList<ICoreWebView2WindowCloseRequestedEventHandler> closeRequested_;
     EventList<ICoreWebView2DOMContentLoadedEventHandler> domContentLoaded_;
     EventList<ICoreWebView2ProcessFailedEventHandler> processFailed_;
+    PageConsole console_;
+    std::string devToolsGuard_;  // the identifier of the key guard's script while DevTools are off
+    bool devToolsOpened_ = false;
 };
 
 #undef QF_PREVIEW_EVENT

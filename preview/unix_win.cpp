@@ -82,17 +82,31 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path) {
     return text;
 }
 
-void Log(const std::string& line) {
-    const std::string text = "preview: " + line + "\n";
+namespace {
+
+void WriteLine(const std::string& text, bool toTerminal) {
     DWORD written = 0;
     // The host is a GUI program: its C runtime's stderr may lead nowhere, the process's handle does.
-    WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    if (toTerminal)
+        WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     if (g_logFile.empty()) return;
     UniqueFileHandle file(CreateFileW(g_logFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file) WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
+}  // namespace
+
+void Log(const std::string& line) { WriteLine("preview: " + line + "\n", true); }
+
+void Print(const std::string& line, bool toTerminal) { WriteLine(line + "\n", toTerminal); }
+
 void SetLogFile(const std::wstring& path) { g_logFile = path; }
+
+std::string EnvironmentValue(const char* name) {
+    char value[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableA(name, value, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::string(value, length) : std::string();
+}
 
 }  // namespace preview

@@ -25,5 +25,9 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path);
 // One line to the preview's log (stderr, and the log file once one is set).
 void Log(const std::string& line);
 void SetLogFile(const std::wstring& path);
+// One line as it is, to the log file and, when `toTerminal`, to stderr (the page's console).
+void Print(const std::string& line, bool toTerminal);
+// The value of an environment variable; empty when it is not set.
+std::string EnvironmentValue(const char* name);
 
 }  // namespace preview

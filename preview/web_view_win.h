@@ -49,8 +49,10 @@ private:
 
 class Settings final : public ComObject<Settings, ICoreWebView2Settings> {
 public:
-    explicit Settings(std::function<void(bool)> scriptEnabled) : scriptEnabled_(std::move(scriptEnabled)) {}
+    Settings(std::function<void(bool)> scriptEnabled, std::function<void(bool)> devToolsEnabled)
+        : scriptEnabled_(std::move(scriptEnabled)), devToolsEnabled_(std::move(devToolsEnabled)) {}
     bool WebMessagesEnabled() const { return webMessages_; }
+    bool DevToolsEnabled() const { return devTools_; }
 
 #define QF_PREVIEW_SETTING(Name, field)                                                                    \
     HRESULT STDMETHODCALLTYPE get_##Name(BOOL* value) override { return ReturnValue<BOOL>(field, value); } \
@@ -61,7 +63,6 @@ public:
     QF_PREVIEW_SETTING(IsWebMessageEnabled, webMessages_)
     QF_PREVIEW_SETTING(AreDefaultScriptDialogsEnabled, scriptDialogs_)
     QF_PREVIEW_SETTING(IsStatusBarEnabled, statusBar_)
-    QF_PREVIEW_SETTING(AreDevToolsEnabled, devTools_)
     QF_PREVIEW_SETTING(AreDefaultContextMenusEnabled, contextMenus_)
     QF_PREVIEW_SETTING(AreHostObjectsAllowed, hostObjects_)
     QF_PREVIEW_SETTING(IsZoomControlEnabled, zoomControl_)
@@ -69,9 +70,12 @@ public:
 #undef QF_PREVIEW_SETTING
     HRESULT STDMETHODCALLTYPE get_IsScriptEnabled(BOOL* value) override { return ReturnValue<BOOL>(script_, value); }
     HRESULT STDMETHODCALLTYPE put_IsScriptEnabled(BOOL value) override;
+    HRESULT STDMETHODCALLTYPE get_AreDevToolsEnabled(BOOL* value) override { return ReturnValue<BOOL>(devTools_, value); }
+    HRESULT STDMETHODCALLTYPE put_AreDevToolsEnabled(BOOL value) override;
 
 private:
     std::function<void(bool)> scriptEnabled_;
+    std::function<void(bool)> devToolsEnabled_;
     bool script_ = true, webMessages_ = true, scriptDialogs_ = true, statusBar_ = true, devTools_ = true,
          contextMenus_ = true, hostObjects_ = true, zoomControl_ = true, errorPage_ = true;
 };

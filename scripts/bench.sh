@@ -43,7 +43,8 @@ step "building (x86-64 twin in $b64, shipped 32-bit exe in $b32)"
 cmake --build "$b64" -j2 --target Quillframe WebView2Loader example_extension example_app qf_bench qf_launch \
   qf_bare_window qf_bare_window_imports >/dev/null
 [ -f "$b32/CMakeCache.txt" ] || cmake --preset win32-test -B "$b32" >/dev/null
-cmake --build "$b32" -j2 --target Quillframe qf_bare_window $([ $with_32 = 1 ] && echo qf_bench) >/dev/null
+cmake --build "$b32" -j2 --target Quillframe qf_bare_window example_extension example_app \
+  $([ $with_32 = 1 ] && echo qf_bench) >/dev/null
 
 # -- data -------------------------------------------------------------------------------------------
 step "preparing files in $data"
@@ -149,5 +150,11 @@ if [ $with_32 = 1 ]; then
   step "cache scale (32-bit bench under emulated 32-bit Wine; slow to start)"
   /usr/lib/wine/wine "$b32/bin/qf_bench.exe" scale "$(winpath "$data/scale")\\" "$scale_files" >> "$results"
 fi
+
+step "installer (example app)"
+native=$root/build/native
+[ -f "$native/CMakeCache.txt" ] || cmake --preset native -B "$native" >/dev/null
+cmake --build "$native" -j2 --target quillframe-pack >/dev/null
+python3 "$root/bench/pack_bench.py" "$native/bin" "$b32" "$results"
 
 python3 "$root/bench/report.py" "$results" "$out/results.json"

@@ -8,7 +8,7 @@ set -eu
 seconds="${1:-5}"
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${QUILLFRAME_FUZZ_BUILD:-$root/build/fuzz}"
-targets="manifest_fuzz web_message_fuzz byte_range_fuzz request_path_fuzz response_plan_fuzz pe_image_fuzz"
+targets="manifest_fuzz web_message_fuzz byte_range_fuzz request_path_fuzz response_plan_fuzz pe_image_fuzz app_icon_fuzz"
 
 cmake --preset fuzz -S "$root" -B "$build" >/dev/null
 cmake --build "$build" -j2 >/dev/null

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the shipped 32-bit Quillframe.exe and packs it, with the example app
-# beside it, quillframe-doctor.exe, the page library with its types, the
+# beside it, quillframe-doctor.exe, quillframe-pack.exe, the page library with its types, the
 # extension header and the documents for app authors, into
 # dist/Quillframe-<version>-win32.zip.
 #
@@ -30,21 +30,21 @@ fi
 name=Quillframe-$version-win32
 
 cmake --preset win32 -B "$build" >/dev/null
-cmake --build "$build" -j2 --target Quillframe quillframe-doctor example_extension example_app
+cmake --build "$build" -j2 --target Quillframe quillframe-doctor quillframe-pack example_extension example_app
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 dir=$stage/$name
 mkdir -p "$dir/include/quillframe" "$dir/docs" "$dir/pagelib"
 
-cp "$build/bin/Quillframe.exe" "$build/bin/quillframe-doctor.exe" "$dir/"
+cp "$build/bin/Quillframe.exe" "$build/bin/quillframe-doctor.exe" "$build/bin/quillframe-pack.exe" "$dir/"
 # The example app as the build staged it: its manifest, its pages with the page
 # library, and its extension.
 cp "$build/bin/examples/package.json" "$build/bin/examples/ZU2DavErudoze.dll" "$dir/"
 cp -r "$build/bin/examples/www" "$dir/"
 # Symbols help only a debugger on the build machine.
 strip=$(sed -n 's/^CMAKE_STRIP:FILEPATH=//p' "$build/CMakeCache.txt")
-"$strip" --strip-unneeded "$dir/Quillframe.exe" "$dir/quillframe-doctor.exe" "$dir/ZU2DavErudoze.dll"
+"$strip" --strip-unneeded "$dir/Quillframe.exe" "$dir/quillframe-doctor.exe" "$dir/quillframe-pack.exe" "$dir/ZU2DavErudoze.dll"
 cp include/quillframe/extension.h "$dir/include/quillframe/"
 # The page library under the name its README and the example app use, with its
 # types beside it (editors find quillframe-page.d.ts for quillframe-page.js).
@@ -91,13 +91,17 @@ prompt) reads it the way Quillframe.exe will and prints what would go wrong,
 with the fix: the manifest, the start page, the icon, a fixed runtime, your
 extension DLL (32-bit, its exports, the DLLs it needs) and the files of www\\.
 
-The include, pagelib and docs folders, quillframe-doctor.exe and this file need
-not ship with your app.
+The include, pagelib and docs folders, quillframe-doctor.exe, quillframe-pack.exe
+and this file need not ship with your app. To make the release, run
+quillframe-pack.exe MyApp --out dist (it needs NSIS 3 for the installer; see
+docs\\distribution.md).
 
 What this package holds:
 
   Quillframe.exe                   the host
   quillframe-doctor.exe            checks an app folder before it ships
+  quillframe-pack.exe              makes your app's release: the exe with your
+                                   icon and version, a zip and an installer
   package.json, www\\               the example app
   ZU2DavErudoze.dll                the example app's extension
   pagelib\\quillframe-page.js       the page library, with its types

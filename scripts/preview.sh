@@ -2,21 +2,24 @@
 # Runs a Quillframe app in the preview runtime: Debian's Chromium, driven over DevTools by
 # EmbeddedBrowserWebView.dll, inside the host's own window (docs/preview.md lists every option).
 #
-#   scripts/preview.sh [--x64] [--exe FILE] [--screenshot FILE] [--seconds N] [--timeout N] APP_FOLDER
+#   scripts/preview.sh [--x64] [--exe FILE] [--screenshot FILE] [--seconds N] [--timeout N] [--watch] [--quiet]
+#                      [--devtools] APP_FOLDER
 #
 # The app is staged in a temporary folder (its files linked, never changed) with an exe and the preview
 # runtime: in the app's webview2\ folder when its manifest asks for a fixed runtime, otherwise installed for
 # the Wine prefix through the registry. The exe is the app's own (<name>.exe or Quillframe.exe beside
 # package.json, or --exe FILE), else the built one (--x64: the 64-bit twin). A box the host shows is printed
-# at once. With a display the window stays until you close it; without one (or with --screenshot) it runs
-# under Xvfb with a window manager, saves a picture of the app's window N seconds after the page shows, and
-# ends. No page within the timeout, or a box without a display, ends the run with a non-zero exit code.
+# at once, and so are the page's console and uncaught errors (--quiet: not). With a display the window stays
+# until you close it; without one (or with --screenshot) it runs under Xvfb with a window manager, saves a
+# picture of the app's window N seconds after the page shows, and ends. No page within the timeout, or a box
+# without a display, ends the run with a non-zero exit code. --watch reloads the page when a file under www/
+# changes and restarts the app when package.json does. --devtools opens DevTools for the page.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 arguments=("$@")
-usage="usage: scripts/preview.sh [--x64] [--exe FILE] [--screenshot FILE] [--seconds N] [--timeout N] APP_FOLDER"
+usage="usage: scripts/preview.sh [--x64] [--exe FILE] [--screenshot FILE] [--seconds N] [--timeout N] [--watch] [--quiet] [--devtools] APP_FOLDER"
 
-x64= exe= screenshot= seconds=2 timeout=
+x64= exe= screenshot= seconds=2 timeout= watch=
 while [ $# -gt 1 ]; do
   case $1 in
     --x64) x64=1; shift ;;
@@ -24,12 +27,20 @@ while [ $# -gt 1 ]; do
     --screenshot) screenshot=$2; shift 2 ;;
     --seconds) seconds=$2; shift 2 ;;
     --timeout) timeout=$2; shift 2 ;;
+    --watch) watch=1; shift ;;
+    # Read by the preview runtime.
+    --quiet) export QUILLFRAME_PREVIEW_CONSOLE=0; shift ;;
+    --devtools) export QUILLFRAME_PREVIEW_DEVTOOLS=1; shift ;;
     *) echo "preview.sh: unknown option $1" >&2; echo "$usage" >&2; exit 2 ;;
   esac
 done
 app=${1:?$usage}
 app=$(cd "$app" && pwd)
 [ -f "$app/package.json" ] || { echo "preview.sh: no package.json in $app" >&2; exit 2; }
+if [ -n "$watch" ] && { [ -z "${DISPLAY:-}" ] || [ -n "$screenshot" ]; }; then
+  echo "preview.sh: --watch needs a display and no --screenshot" >&2
+  exit 2
+fi
 
 # The exe: --exe, else the app's own, else the one built (--x64 always the built 64-bit twin).
 [ -n "$exe$x64" ] || exe=$(python3 "$root/scripts/app_folder.py" exe "$app")
@@ -49,7 +60,9 @@ fi
 
 # The bin folders the tests use (QF_BIN_DIR, QF_BIN32_DIR), by default those of the presets.
 bin64=${QF_BIN_DIR:-$root/build/win64-test/bin} bin32=${QF_BIN32_DIR:-$root/build/win32-test/bin}
-if [ "$arch" = x64 ]; then bin=$bin64; else bin=$bin32; fi
+if [ "$arch" = x64 ]; then bin=$bin64 wine=/usr/lib/wine/wine64; else bin=$bin32 wine=/usr/lib/wine/wine; fi
+# QUILLFRAME_PREVIEW_BIN_DIR: another build's bin folder for the chosen architecture (a test's own).
+bin=${QUILLFRAME_PREVIEW_BIN_DIR:-$bin}
 runtime=$bin/preview/EBWebView/$arch/EmbeddedBrowserWebView.dll
 launcher=$bin/preview/qf_preview_run.exe
 # The 64-bit launcher starts at native speed, and starts a 32-bit host as well as a 64-bit one.
@@ -111,6 +124,15 @@ else
   # reg.exe by its full path: a bare "reg" goes through ShellExecuteEx, which now and then fails.
   /usr/lib/wine/wine64 'C:\windows\system32\reg.exe' add "$key" /v EBWebView /t REG_SZ /d "$folder" /f >/dev/null 2>&1 ||
     { echo "error: could not register the preview runtime in the Wine prefix" >&2; exit 1; }
+fi
+
+if [ -n "$watch" ]; then
+  # The app's own www/, not links to its files: files an editor adds or replaces are served as they are now.
+  rm -rf "$stage/www"
+  ln -s "$app/www" "$stage/www"
+  cd "$stage"
+  python3 "$root/scripts/preview_watch.py" "$app" -- "$wine" "$program"
+  exit $?
 fi
 
 run_log=$stage/run.log

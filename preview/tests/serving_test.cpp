@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "launch.h"
 #include "resources.h"
@@ -85,11 +86,25 @@ TEST(Shim, NoticesAreReadAndOthersRefused) {
     EXPECT_EQ(ParsePageNotice(R"({"type":"title","title":"T"})")->title, "T");
     EXPECT_TRUE(ParsePageNotice(R"({"type":"fullscreen","on":true})")->fullscreen);
     EXPECT_EQ(ParsePageNotice(R"({"type":"close"})")->kind, PageNotice::Kind::Close);
-    for (const char* refused : {R"({"type":"other"})", R"({"type":1})", "[]", "x"})
+    const auto permission = ParsePageNotice(R"({"type":"permission","permission":"camera","id":3,
+        "source":"https://q/a.html","origin":"https://q","user":true})");
+    ASSERT_TRUE(permission);
+    EXPECT_EQ(std::make_tuple(permission->kind, permission->permission, permission->request, permission->source,
+                              permission->origin, permission->userInitiated),
+              std::make_tuple(PageNotice::Kind::Permission, std::string("camera"), 3, std::string("https://q/a.html"),
+                              std::string("https://q"), true));
+    for (const char* refused : {R"({"type":"other"})", R"({"type":1})", "[]", "x",
+                                R"({"type":"permission","permission":"camera"})"})
         EXPECT_FALSE(ParsePageNotice(refused)) << refused;
     EXPECT_NE(ShimScript().find(kBindingName), std::string::npos);
     EXPECT_EQ(DeliverMessageExpression("{\"a\":1}"),
               "chrome.webview.dispatchEvent(new MessageEvent('message', { data: ({\"a\":1}) }))");
+}
+
+TEST(Shim, PermissionsMapToTheRuntimesKinds) {
+    const std::pair<const char*, int> rows[] = {{"microphone", 1}, {"camera", 2}, {"geolocation", 3},
+                                                {"notifications", 4}, {"clipboard-read", 6}, {"midi", 0}, {"", 0}};
+    for (const auto& [name, kind] : rows) EXPECT_EQ(PermissionKindOf(name), kind) << name;
 }
 
 TEST(Launch, ArgumentsSplitAndQuoteAsWindowsDoes) {

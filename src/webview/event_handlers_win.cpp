@@ -123,7 +123,14 @@ void AppWebView::OnWebResourceRequested(ICoreWebView2WebResourceRequestedEventAr
 void AppWebView::OnNavigationStarting(ICoreWebView2NavigationStartingEventArgs* args) {
     CoTaskString uri;
     args->get_Uri(uri.Put());
-    if (!IsTrustedUrl(uri.Utf8(), originPrefix_)) args->put_Cancel(TRUE);
+    if (!IsTrustedUrl(uri.Utf8(), originPrefix_)) {
+        args->put_Cancel(TRUE);
+        return;
+    }
+    // A new document (a reload too) starts with no cached views. Under Wine a Linux program, an editor
+    // saving a file, can replace a file the host has mapped, which no program can do on Windows; the
+    // reloaded page must get the new bytes. The serving path itself asks nothing more.
+    content_.ReleaseMappedFiles();
 }
 
 // Only the app's own origin is granted silently; anything else (a third-party

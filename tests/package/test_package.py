@@ -95,7 +95,7 @@ def test_the_zip_is_named_after_the_project_version(package):
 def test_the_zip_holds_exactly_the_host_the_doctor_the_example_app_the_page_library_the_header_and_the_docs(package):
     top = f"Quillframe-{version()}-win32/"
     www = ROOT / "examples" / "app" / "www"
-    expected = {"Quillframe.exe", "quillframe-doctor.exe", "package.json", "ZU2DavErudoze.dll", "README.txt",
+    expected = {"Quillframe.exe", "quillframe-doctor.exe", "quillframe-pack.exe", "package.json", "ZU2DavErudoze.dll", "README.txt",
                 "include/quillframe/extension.h", "www/quillframe-page.js", *PAGELIB}
     expected |= {f"docs/{doc}.md" for doc in DOCS}
     expected |= {"www/" + path.relative_to(www).as_posix() for path in www.rglob("*") if path.is_file()}
@@ -120,8 +120,9 @@ def test_the_sources_are_copied_unchanged(unpacked):
 def test_the_exes_and_the_extension_are_32_bit(unpacked):
     machine, subsystem, characteristics = pe_facts(unpacked / "Quillframe.exe")
     assert (machine, subsystem, characteristics & DLL) == (I386, GUI, 0)
-    machine, subsystem, characteristics = pe_facts(unpacked / "quillframe-doctor.exe")
-    assert (machine, subsystem, characteristics & DLL) == (I386, CONSOLE, 0)
+    for tool in ("quillframe-doctor.exe", "quillframe-pack.exe"):
+        machine, subsystem, characteristics = pe_facts(unpacked / tool)
+        assert (machine, subsystem, characteristics & DLL) == (I386, CONSOLE, 0), tool
     machine, _subsystem, characteristics = pe_facts(unpacked / "ZU2DavErudoze.dll")
     assert (machine, characteristics & DLL) == (I386, DLL)
 
@@ -137,9 +138,10 @@ def test_the_exe_does_not_import_what_only_the_runtime_installer_needs(unpacked)
     assert "version.dll" not in imports, imports
 
 
-def test_the_doctor_needs_no_dll_beyond_windows(unpacked):
-    imports = pe_imports(unpacked / "quillframe-doctor.exe")
-    assert "kernel32.dll" in imports and [name for name in imports if name.startswith("lib")] == [], imports
+def test_the_tools_need_no_dll_beyond_windows(unpacked):
+    for tool in ("quillframe-doctor.exe", "quillframe-pack.exe"):
+        imports = pe_imports(unpacked / tool)
+        assert "kernel32.dll" in imports and [name for name in imports if name.startswith("lib")] == [], imports
 
 
 def test_the_readme_says_what_to_add_and_how_the_app_folder_looks(unpacked):

@@ -455,10 +455,11 @@ def _start_xvfb():
 
 
 @contextlib.contextmanager
-def wine_session_on_display():
-    """A started WineSession on $DISPLAY, or on a private Xvfb when there is none."""
+def wine_session_on_display(prefix=None):
+    """A started WineSession on $DISPLAY, or on a private Xvfb when there is none; `prefix` a Wine
+    prefix of its own instead of the shared one."""
     xvfb, display = (None, os.environ["DISPLAY"]) if os.environ.get("DISPLAY") else _start_xvfb()
-    session = WineSession(display)
+    session = WineSession(display, prefix)
     try:
         session.start()
         yield session

@@ -30,13 +30,20 @@ def http_get(port, path):
     """The body of a GET on loopback (Chromium keeps the connection open: the length tells the end)."""
     with socket.create_connection(("127.0.0.1", port), timeout=5) as connection:
         connection.sendall(f"GET {path} HTTP/1.1\r\nHost: 127.0.0.1:{port}\r\n\r\n".encode())
+
+        def more():
+            # A Chromium that is ending may close the connection before it answers.
+            chunk = connection.recv(65536)
+            if not chunk:
+                raise ConnectionError(f"GET {path}: closed before the whole answer")
+            return chunk
         answer = b""
         while b"\r\n\r\n" not in answer:
-            answer += connection.recv(65536)
+            answer += more()
         head, body = answer.split(b"\r\n\r\n", 1)
         length = int(next(line.split(b":")[1] for line in head.split(b"\r\n") if line.lower().startswith(b"content-length")))
         while len(body) < length:
-            body += connection.recv(65536)
+            body += more()
         return body
 
 
