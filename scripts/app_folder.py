@@ -101,7 +101,7 @@ def new_app(folder, name=None):
     if (folder / "package.json").exists():
         raise FileExistsError(f"{folder / 'package.json'} exists already")
     (folder / "www").mkdir(parents=True, exist_ok=True)
-    manifest = {"name": name, "main": "index.html",
+    manifest = {"name": name, "version": "0.1.0", "main": "index.html",
                 "window": {"title": name, "width": 1024, "height": 768, "icon": "www/icon.png"}}
     (folder / "package.json").write_text(json.dumps(manifest, indent=2, ensure_ascii=False) + "\n", encoding="utf-8")
     title = name.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")

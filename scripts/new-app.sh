@@ -7,4 +7,6 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 [ $# -ge 1 ] || { echo "usage: scripts/new-app.sh FOLDER [NAME]" >&2; exit 2; }
 python3 "$root/scripts/app_folder.py" new "$@"
-echo "new-app.sh: made $1; check it with scripts/doctor.sh $1 and run it with scripts/preview.sh $1"
+folder=$(printf '%q' "$1")
+echo "new-app.sh: made $1; check it with scripts/doctor.sh $folder, run it with scripts/preview.sh $folder" \
+  "and ship it with scripts/pack.sh $folder"
