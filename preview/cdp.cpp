@@ -1,23 +1,52 @@
 #include "cdp.h"
 
+#include "websocket.h"
+
 namespace preview {
 
-std::string CdpCommand(int id, const std::string& method, const nlohmann::json& params,
-                       const std::string& sessionId, const std::string& textField, const std::string& text) {
+namespace {
+
+size_t Base64Length(size_t bytes) { return (bytes + 2) / 3 * 4; }
+
+void Base64Into(std::string_view bytes, char* out) {
+    static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const auto byte = [&](size_t i) { return i < bytes.size() ? uint32_t(uint8_t(bytes[i])) : 0u; };
+    for (size_t i = 0; i < bytes.size(); i += 3, out += 4) {
+        const uint32_t n = (byte(i) << 16) | (byte(i + 1) << 8) | byte(i + 2);
+        out[0] = kDigits[n >> 18];
+        out[1] = kDigits[(n >> 12) & 63];
+        out[2] = i + 1 < bytes.size() ? kDigits[(n >> 6) & 63] : '=';
+        out[3] = i + 2 < bytes.size() ? kDigits[n & 63] : '=';
+    }
+}
+
+}  // namespace
+
+std::string CdpCommandFrame(int id, const std::string& method, const nlohmann::json& params,
+                            const std::string& sessionId, const std::string& bytesField, std::string_view bytes) {
     nlohmann::json command{{"id", id}, {"method", method}};
     if (!sessionId.empty()) command["sessionId"] = sessionId;
     const auto dump = [](const nlohmann::json& value) {
         return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     };
     std::string head = dump(command);
-    std::string body = dump(params.is_null() ? nlohmann::json::object() : params);
-    if (!textField.empty()) {
-        body.pop_back();  // the closing brace
-        body.reserve(body.size() + textField.size() + text.size() + 8);
-        body += (body.size() > 1 ? ",\"" : "\"") + textField + "\":\"" + text + "\"}";
+    head.pop_back();  // the closing brace
+    head += ",\"params\":" + dump(params.is_null() ? nlohmann::json::object() : params);
+    std::string tail = "}";
+    if (!bytesField.empty()) {
+        head.pop_back();
+        head += (head.back() == '{' ? "\"" : ",\"") + bytesField + "\":\"";
+        tail = "\"}}";
     }
-    head.pop_back();
-    return head + ",\"params\":" + body + "}";
+    const size_t encoded = bytesField.empty() ? 0 : Base64Length(bytes.size());
+    std::string frame = TextFrameHead(head.size() + encoded + tail.size());
+    const size_t body = frame.size() + head.size();
+    frame.reserve(body + encoded + tail.size());
+    frame += head;
+    frame.resize(body + encoded);
+    if (encoded) Base64Into(bytes, frame.data() + body);
+    frame += tail;
+    return frame;
 }
 
 std::optional<CdpMessage> ParseCdpMessage(const std::string& text) {

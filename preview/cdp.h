@@ -4,17 +4,18 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
 namespace preview {
 
-// One command; sessionId empty for the browser itself. A long text parameter that needs no escaping
-// (a base64 body) can go in as `textField`, spliced into the parameters instead of copied through the
-// JSON writer.
-std::string CdpCommand(int id, const std::string& method, const nlohmann::json& params,
-                       const std::string& sessionId = {}, const std::string& textField = {},
-                       const std::string& text = {});
+// One command as the WebSocket frame that carries it; sessionId empty for the browser itself. Raw
+// `bytes` (a response body) go in as the base64 text of the parameter `bytesField`, encoded straight
+// into the frame: a body of megabytes is written once, not encoded, spliced and framed in three copies.
+std::string CdpCommandFrame(int id, const std::string& method, const nlohmann::json& params,
+                            const std::string& sessionId = {}, const std::string& bytesField = {},
+                            std::string_view bytes = {});
 
 struct CdpMessage {
     std::optional<int> id;  // set for answers to commands

@@ -16,8 +16,8 @@ bool Tracing() {
     return tracing;
 }
 
-void Trace(const char* direction, const std::string& text) {
-    if (Tracing()) Log(direction + text.substr(0, 400));
+void Trace(const char* direction, std::string_view text) {
+    if (Tracing()) Log(direction + std::string(text.substr(0, 400)));
 }
 
 SOCKET ConnectLoopback(int port) {
@@ -114,16 +114,16 @@ CdpClient::~CdpClient() {
 }
 
 int CdpClient::SendCommand(const std::string& method, const nlohmann::json& params, const std::string& sessionId,
-                           bool awaited, const std::string& textField, const std::string& text) {
+                           bool awaited, const std::string& bytesField, std::string_view bytes) {
     SrwLockGuard hold(sendLock_);
     const int id = ++lastId_;
     if (awaited) {
         SrwLockGuard answers(answerLock_);
         awaited_.insert(id);
     }
-    const std::string command = CdpCommand(id, method, params, sessionId, textField, text);
-    Trace("-> ", command);
-    if (!SendAll(socket_, EncodeTextFrame(command))) return 0;
+    const std::string frame = CdpCommandFrame(id, method, params, sessionId, bytesField, bytes);
+    Trace("-> ", ClientFramePayload(frame));
+    if (!SendAll(socket_, frame)) return 0;
     return id;
 }
 
@@ -131,9 +131,9 @@ void CdpClient::Send(const std::string& method, const nlohmann::json& params, co
     SendCommand(method, params, sessionId, false);
 }
 
-void CdpClient::SendWithText(const std::string& method, const nlohmann::json& params, const std::string& sessionId,
-                             const std::string& textField, const std::string& text) {
-    SendCommand(method, params, sessionId, false, textField, text);
+void CdpClient::SendWithBytes(const std::string& method, const nlohmann::json& params, const std::string& sessionId,
+                              const std::string& bytesField, std::string_view bytes) {
+    SendCommand(method, params, sessionId, false, bytesField, bytes);
 }
 
 std::optional<CdpMessage> CdpClient::Call(const std::string& method, const nlohmann::json& params,

@@ -39,9 +39,9 @@ public:
 
     // Sends without waiting; the answer is dropped.
     void Send(const std::string& method, const nlohmann::json& params, const std::string& sessionId = {});
-    // The same with one long text parameter that needs no escaping (see CdpCommand).
-    void SendWithText(const std::string& method, const nlohmann::json& params, const std::string& sessionId,
-                      const std::string& textField, const std::string& text);
+    // The same with raw bytes sent as one base64 parameter (see CdpCommandFrame).
+    void SendWithBytes(const std::string& method, const nlohmann::json& params, const std::string& sessionId,
+                       const std::string& bytesField, std::string_view bytes);
     // Sends and waits for the answer; nothing on time-out or a closed connection.
     std::optional<CdpMessage> Call(const std::string& method, const nlohmann::json& params,
                                    const std::string& sessionId = {}, DWORD timeoutMs = 10000);
@@ -50,7 +50,7 @@ public:
 private:
     CdpClient(SOCKET socket, EventSink events, ClosedSink closed);
     int SendCommand(const std::string& method, const nlohmann::json& params, const std::string& sessionId, bool awaited,
-                    const std::string& textField = {}, const std::string& text = {});
+                    const std::string& bytesField = {}, std::string_view bytes = {});
     static DWORD WINAPI ReadLoop(void* self);
     void Deliver(CdpMessage message);
 

@@ -14,14 +14,30 @@ namespace {
 constexpr uint64_t kPartialLimit = 8u << 20;
 constexpr uint64_t kWholeLimit = 48u << 20;
 
+// What is left of the stream from where it stands, when it says so.
+uint64_t RemainingLength(IStream* stream) {
+    STATSTG stat{};
+    ULARGE_INTEGER position{};
+    if (FAILED(stream->Stat(&stat, STATFLAG_NONAME)) || FAILED(stream->Seek({}, STREAM_SEEK_CUR, &position)))
+        return 0;
+    return stat.cbSize.QuadPart > position.QuadPart ? stat.cbSize.QuadPart - position.QuadPart : 0;
+}
+
+// Up to `limit` bytes, and one more when there are more. Read straight into the answer in one call when
+// the stream tells its length (a 1 MiB range in 64 KiB pieces cost 1.5 ms under Wine).
 std::string ReadStream(IStream* stream, uint64_t limit) {
-    std::string bytes;
-    if (!stream) return bytes;
-    char buffer[1 << 16];
+    if (!stream) return {};
+    std::string bytes(static_cast<size_t>(std::min(RemainingLength(stream), limit) + 1), '\0');
+    size_t filled = 0;
     ULONG read = 0;
-    while (bytes.size() < limit && SUCCEEDED(stream->Read(buffer, sizeof(buffer), &read)) && read > 0)
-        bytes.append(buffer, read);
-    if (bytes.size() > limit) bytes.resize(limit + 1);
+    while (filled <= limit) {
+        if (filled == bytes.size())
+            bytes.resize(static_cast<size_t>(std::min<uint64_t>(std::max<uint64_t>(filled * 2, 1 << 16), limit + 1)));
+        const ULONG room = static_cast<ULONG>(std::min<size_t>(bytes.size() - filled, 1u << 30));
+        if (FAILED(stream->Read(bytes.data() + filled, room, &read)) || read == 0) break;
+        filled += read;
+    }
+    bytes.resize(filled);
     return bytes;
 }
 
@@ -238,7 +254,7 @@ void WebView::Fulfill(const std::string& requestId, const Response& response) {
                           {"responseCode", answer.status},
                           {"responseHeaders", FetchHeaderEntries(answer.headers)}};
     if (!response.Reason().empty()) params["responsePhrase"] = response.Reason();
-    browser_->Cdp().SendWithText("Fetch.fulfillRequest", params, sessionId_, "body", Base64Encode(body));
+    browser_->Cdp().SendWithBytes("Fetch.fulfillRequest", params, sessionId_, "body", body);
 }
 
 void WebView::OnBindingCalled(const nlohmann::json& params) {

@@ -111,23 +111,4 @@ Answer CapPartialAnswer(Answer answer, uint64_t limit) {
     return answer;
 }
 
-std::string Base64Encode(const std::string& bytes) {
-    static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string text;
-    text.reserve((bytes.size() + 2) / 3 * 4);
-    size_t i = 0;
-    for (; i + 2 < bytes.size(); i += 3) {
-        const uint32_t n = (uint8_t(bytes[i]) << 16) | (uint8_t(bytes[i + 1]) << 8) | uint8_t(bytes[i + 2]);
-        text += {kDigits[n >> 18], kDigits[(n >> 12) & 63], kDigits[(n >> 6) & 63], kDigits[n & 63]};
-    }
-    if (i + 1 == bytes.size()) {
-        const uint32_t n = uint8_t(bytes[i]) << 16;
-        text += {kDigits[n >> 18], kDigits[(n >> 12) & 63], '=', '='};
-    } else if (i + 2 == bytes.size()) {
-        const uint32_t n = (uint8_t(bytes[i]) << 16) | (uint8_t(bytes[i + 1]) << 8);
-        text += {kDigits[n >> 18], kDigits[(n >> 12) & 63], kDigits[(n >> 6) & 63], '='};
-    }
-    return text;
-}
-
 }  // namespace preview

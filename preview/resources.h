@@ -39,6 +39,4 @@ struct Answer {
 };
 Answer CapPartialAnswer(Answer answer, uint64_t limit);
 
-std::string Base64Encode(const std::string& bytes);
-
 }  // namespace preview

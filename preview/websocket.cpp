@@ -34,28 +34,33 @@ bool IsWholeHttpAnswer(const std::string& received) {
 
 namespace {
 
-std::string Frame(uint8_t opcode, const std::string& payload) {
-    std::string frame;
-    frame.push_back(static_cast<char>(0x80 | opcode));
-    const uint64_t length = payload.size();
+std::string FrameHead(uint8_t opcode, uint64_t length) {
+    std::string head;
+    head.push_back(static_cast<char>(0x80 | opcode));
     if (length < 126) {
-        frame.push_back(static_cast<char>(0x80 | length));
+        head.push_back(static_cast<char>(0x80 | length));
     } else if (length <= 0xFFFF) {
-        frame.push_back(static_cast<char>(0x80 | 126));
-        for (int shift = 8; shift >= 0; shift -= 8) frame.push_back(static_cast<char>((length >> shift) & 0xFF));
+        head.push_back(static_cast<char>(0x80 | 126));
+        for (int shift = 8; shift >= 0; shift -= 8) head.push_back(static_cast<char>((length >> shift) & 0xFF));
     } else {
-        frame.push_back(static_cast<char>(0x80 | 127));
-        for (int shift = 56; shift >= 0; shift -= 8) frame.push_back(static_cast<char>((length >> shift) & 0xFF));
+        head.push_back(static_cast<char>(0x80 | 127));
+        for (int shift = 56; shift >= 0; shift -= 8) head.push_back(static_cast<char>((length >> shift) & 0xFF));
     }
-    frame.append(4, '\0');
-    frame += payload;
-    return frame;
+    head.append(4, '\0');
+    return head;
 }
 
 }  // namespace
 
-std::string EncodeTextFrame(const std::string& payload) { return Frame(0x1, payload); }
-std::string EncodeCloseFrame() { return Frame(0x8, {}); }
+std::string TextFrameHead(uint64_t length) { return FrameHead(0x1, length); }
+
+std::string_view ClientFramePayload(std::string_view frame) {
+    if (frame.size() < 2) return {};
+    const uint8_t length = static_cast<uint8_t>(frame[1]) & 0x7F;
+    const size_t head = 2 + (length == 126 ? 2 : length == 127 ? 8 : 0) + 4;
+    return frame.size() < head ? std::string_view() : frame.substr(head);
+}
+std::string EncodeCloseFrame() { return FrameHead(0x8, 0); }
 
 std::optional<std::string> FrameDecoder::Next() {
     while (!closed_) {

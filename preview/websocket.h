@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace preview {
 
@@ -19,9 +20,12 @@ bool IsUpgradeAccepted(const std::string& head);
 // Whether a plain HTTP answer has arrived whole: its head, and as many body bytes as Content-Length says.
 bool IsWholeHttpAnswer(const std::string& received);
 
-// A final, masked text frame. The mask key is zero: a client must mask, but nothing here needs the
-// protection a random key gives a browser against its proxies, and a zero key leaves the payload as is.
-std::string EncodeTextFrame(const std::string& payload);
+// The head of a final, masked text frame of `length` payload bytes. The mask key is zero: a client must
+// mask, but nothing here needs the protection a random key gives a browser against its proxies, and a
+// zero key leaves the payload as is, so it can be written straight after the head.
+std::string TextFrameHead(uint64_t length);
+// The payload of such a frame, for the trace.
+std::string_view ClientFramePayload(std::string_view frame);
 std::string EncodeCloseFrame();
 
 // Reassembles messages from server frames (unmasked, possibly fragmented); pings and pongs are skipped.

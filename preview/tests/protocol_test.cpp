@@ -33,10 +33,10 @@ TEST(WebSocket, ClientFramesCarryTheirLengthMaskedWithAZeroKey) {
     };
     for (const Row& row : rows) {
         const std::string payload(row.length, 'x');
-        const std::string frame = EncodeTextFrame(payload);
+        const std::string frame = TextFrameHead(row.length) + payload;
         EXPECT_EQ(frame.substr(0, row.head.size()), row.head) << row.length;
         EXPECT_EQ(frame.substr(row.head.size(), 4), std::string(4, '\0')) << row.length;
-        EXPECT_EQ(frame.substr(row.head.size() + 4), payload) << row.length;
+        EXPECT_EQ(ClientFramePayload(frame), payload) << row.length;
     }
 }
 
@@ -74,13 +74,35 @@ TEST(WebSocket, PlainAnswersEndWhereTheirLengthSays) {
     for (const auto& [text, whole] : rows) EXPECT_EQ(IsWholeHttpAnswer(text), whole) << text;
 }
 
-TEST(Cdp, CommandsNameTheirSessionOnlyWhenGiven) {
-    EXPECT_EQ(CdpCommand(3, "Page.navigate", {{"url", "https://a/"}}, "S1"),
-              R"({"id":3,"method":"Page.navigate","sessionId":"S1","params":{"url":"https://a/"}})");
-    EXPECT_EQ(CdpCommand(4, "Browser.close", nullptr), R"({"id":4,"method":"Browser.close","params":{}})");
-    EXPECT_EQ(CdpCommand(5, "Fetch.fulfillRequest", {{"requestId", "r"}}, "S", "body", "QUJD"),
-              R"({"id":5,"method":"Fetch.fulfillRequest","sessionId":"S","params":{"requestId":"r","body":"QUJD"}})");
-    EXPECT_EQ(CdpCommand(6, "M", nullptr, "", "body", ""), R"({"id":6,"method":"M","params":{"body":""}})");
+TEST(Cdp, CommandsNameTheirSessionOnlyWhenGivenAndCarryBytesInBase64) {
+    struct Row {
+        int id;
+        const char* method;
+        nlohmann::json params;
+        const char* session;
+        const char* bytesField;
+        std::string bytes;
+        const char* json;
+    };
+    const Row rows[] = {
+        {3, "Page.navigate", {{"url", "https://a/"}}, "S1", "", "",
+         R"({"id":3,"method":"Page.navigate","sessionId":"S1","params":{"url":"https://a/"}})"},
+        {4, "Browser.close", nullptr, "", "", "", R"({"id":4,"method":"Browser.close","params":{}})"},
+        {5, "Fetch.fulfillRequest", {{"requestId", "r"}}, "S", "body", "ABC",
+         R"({"id":5,"method":"Fetch.fulfillRequest","sessionId":"S","params":{"requestId":"r","body":"QUJD"}})"},
+        {6, "M", nullptr, "", "body", "", R"({"id":6,"method":"M","params":{"body":""}})"},
+        {7, "M", nullptr, "", "b", "f", R"({"id":7,"method":"M","params":{"b":"Zg=="}})"},
+        {8, "M", nullptr, "", "b", "fo", R"({"id":8,"method":"M","params":{"b":"Zm8="}})"},
+        {9, "M", nullptr, "", "b", std::string("\xff\x00\x10", 3), R"({"id":9,"method":"M","params":{"b":"/wAQ"}})"},
+    };
+    for (const Row& row : rows) {
+        const std::string frame = CdpCommandFrame(row.id, row.method, row.params, row.session, row.bytesField, row.bytes);
+        EXPECT_EQ(frame, TextFrameHead(std::string(row.json).size()) + row.json) << row.id;
+    }
+    // A body long enough for the 64-bit length: the head counts the whole encoded payload.
+    const std::string frame = CdpCommandFrame(1, "M", nullptr, "", "b", std::string(60000, 'x'));
+    EXPECT_EQ(frame.substr(0, TextFrameHead(80039).size()), TextFrameHead(80039));
+    EXPECT_EQ(frame.size(), TextFrameHead(80039).size() + 80039);
 }
 
 TEST(Cdp, AnswersEventsAndErrorsAreTold) {

@@ -72,12 +72,6 @@ TEST(Answers, OnlyLongPartialAnswersAreCut) {
     }
 }
 
-TEST(Answers, Base64CoversEveryTailLength) {
-    const std::pair<std::string, std::string> rows[] = {
-        {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {std::string("\xff\x00\x10", 3), "/wAQ"}};
-    for (const auto& [bytes, text] : rows) EXPECT_EQ(Base64Encode(bytes), text);
-}
-
 TEST(Shim, NoticesAreReadAndOthersRefused) {
     const auto message = ParsePageNotice(R"({"type":"message","json":"{\"a\":1}","source":"https://q/"})");
     ASSERT_TRUE(message);
