@@ -77,7 +77,19 @@ if [ -z "${QF_PREVIEW_XVFB:-}" ] && { [ -z "${DISPLAY:-}" ] || [ -n "$screenshot
   mkdir -p "$(dirname "$screenshot")"
   screenshot=$(realpath "$screenshot")
   echo "preview.sh: starting $(basename "$app") headless, on Xvfb with a window manager"
-  QF_PREVIEW_XVFB=1 QF_PREVIEW_SHOT=$screenshot exec xvfb-run -a -s "-screen 0 1280x900x24" "$0" "${arguments[@]}"
+  # Xvfb started here rather than through xvfb-run, whose own clean-up can fail after the run and replace the
+  # run's exit code with its own.
+  fifo=$(mktemp -u /tmp/quillframe-preview-display.XXXXXX)
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 & xvfb=$!
+  trap 'kill $xvfb 2>/dev/null || true' EXIT
+  number=
+  read -r -t 30 number <"$fifo" || true
+  rm -f "$fifo"
+  [ -n "$number" ] || { echo "preview.sh: Xvfb did not start" >&2; exit 1; }
+  code=0
+  DISPLAY=:$number QF_PREVIEW_XVFB=1 QF_PREVIEW_SHOT=$screenshot "$0" "${arguments[@]}" || code=$?
+  exit $code
 fi
 
 # A prefix of its own: an installed preview runtime must not show up in the tests' prefix.
