@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "le_bytes.h"
+
 namespace {
 
 // Offsets within the optional header, the same in PE32 and PE32+.
@@ -36,10 +38,7 @@ bool ReadSections(const std::string& bytes, uint32_t count, PeLayout& layout) {
 }  // namespace
 
 std::optional<uint32_t> PeRead(const std::string& bytes, size_t offset, size_t width) {
-    if (offset > bytes.size() || bytes.size() - offset < width) return std::nullopt;
-    uint32_t value = 0;
-    for (size_t i = width; i-- > 0;) value = (value << 8) | static_cast<uint8_t>(bytes[offset + i]);
-    return value;
+    return ReadLe(bytes, offset, static_cast<int>(width));
 }
 
 std::optional<PeLayout> ReadPeLayout(const std::string& bytes) {

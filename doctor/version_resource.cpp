@@ -1,6 +1,7 @@
 #include "version_resource.h"
 
 #include "common/utf8.h"
+#include "le_bytes.h"
 
 namespace {
 
@@ -11,21 +12,17 @@ constexpr uint32_t kOsNtWindows32 = 0x00040004;
 constexpr uint32_t kFileTypeApp = 1;
 constexpr uint32_t kUsEnglishUnicode = 0x04B00409;  // language 0x0409, code page 1200
 
-void Append(std::string& bytes, uint32_t value, int width) {
-    for (int i = 0; i < width; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
 // UTF-16LE with the terminating NUL.
 std::string Utf16z(const std::string& utf8) {
     std::string units;
     for (char32_t point : DecodeUtf8(utf8)) {
         if (point >= 0x10000) {
-            Append(units, 0xD800 + ((point - 0x10000) >> 10), 2);
+            AppendLe(units, 0xD800 + ((point - 0x10000) >> 10), 2);
             point = 0xDC00 + ((point - 0x10000) & 0x3FF);
         }
-        Append(units, point, 2);
+        AppendLe(units, point, 2);
     }
-    Append(units, 0, 2);
+    AppendLe(units, 0, 2);
     return units;
 }
 
@@ -62,7 +59,7 @@ std::string FixedFileInfo(const VersionBlock& block) {
     for (uint32_t field : {kFixedInfoSignature, kFixedInfoVersion, High(block.fileVersion), Low(block.fileVersion),
                            High(block.productVersion), Low(block.productVersion), kFileFlagsMask, 0u, kOsNtWindows32,
                            kFileTypeApp, 0u, 0u, 0u})
-        Append(info, field, 4);
+        AppendLe(info, field, 4);
     return info;
 }
 
@@ -72,7 +69,7 @@ std::string BuildVersionResource(const VersionBlock& block) {
     std::vector<std::string> strings;
     for (const auto& [key, value] : block.strings) strings.push_back(Node(key, Utf16z(value), true, {}));
     std::string translation;
-    Append(translation, kUsEnglishUnicode, 4);
+    AppendLe(translation, kUsEnglishUnicode, 4);
     const std::string root = Node("VS_VERSION_INFO", FixedFileInfo(block), false,
                                   {Node("StringFileInfo", {}, true, {Node("040904B0", {}, true, strings)}),
                                    Node("VarFileInfo", {}, true, {Node("Translation", translation, false, {})})});

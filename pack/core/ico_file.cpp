@@ -1,6 +1,6 @@
 #include "core/ico_file.h"
 
-#include "core/le_bytes.h"
+#include "le_bytes.h"
 
 namespace {
 

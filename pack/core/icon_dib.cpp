@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "core/le_bytes.h"
+#include "le_bytes.h"
 
 namespace {
 

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "le_bytes.h"
+
 // stb_image_write's deflate, which the icon code links in already.
 extern "C" unsigned char* stbi_zlib_compress(unsigned char* data, int data_len, int* out_len, int quality);
 
@@ -12,10 +14,6 @@ namespace {
 constexpr uint16_t kUtf8Names = 1 << 11;
 constexpr uint16_t kVersionNeeded = 20;
 constexpr uint64_t kLargestDeflated = 64ull << 20;
-
-void Put(std::string& out, uint64_t value, int width) {
-    for (int i = 0; i < width; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
 
 // MS-DOS date and time, the only ones a plain zip header has (from 1980 on).
 std::pair<uint16_t, uint16_t> DosDateTime(int64_t seconds) {
@@ -34,15 +32,15 @@ std::pair<uint16_t, uint16_t> DosDateTime(int64_t seconds) {
 // The fields local and central headers share, from "version needed" to the name's length.
 void PutCommon(std::string& out, const ZipMember& member) {
     const auto [date, clock] = DosDateTime(member.modified);
-    Put(out, kVersionNeeded, 2);
-    Put(out, kUtf8Names, 2);
-    Put(out, member.method, 2);
-    Put(out, clock, 2);
-    Put(out, date, 2);
-    Put(out, member.crc, 4);
-    Put(out, member.packedSize, 4);
-    Put(out, member.size, 4);
-    Put(out, member.name.size(), 2);
+    AppendLe(out, kVersionNeeded, 2);
+    AppendLe(out, kUtf8Names, 2);
+    AppendLe(out, member.method, 2);
+    AppendLe(out, clock, 2);
+    AppendLe(out, date, 2);
+    AppendLe(out, member.crc, 4);
+    AppendLe(out, member.packedSize, 4);
+    AppendLe(out, member.size, 4);
+    AppendLe(out, member.name.size(), 2);
 }
 
 std::array<uint32_t, 256> CrcTable() {
@@ -63,9 +61,9 @@ bool EndsWith(const std::string& text, const std::string& end) {
 
 std::string ZipLocalHeader(const ZipMember& member) {
     std::string out;
-    Put(out, 0x04034B50, 4);
+    AppendLe(out, 0x04034B50, 4);
     PutCommon(out, member);
-    Put(out, 0, 2);  // no extra field
+    AppendLe(out, 0, 2);  // no extra field
     return out + member.name;
 }
 
@@ -74,23 +72,23 @@ std::optional<std::string> ZipDirectory(const std::vector<ZipMember>& members, u
     std::string out;
     for (const ZipMember& member : members) {
         if (member.packedSize > kZipLimit || member.size > kZipLimit || member.offset > kZipLimit) return std::nullopt;
-        Put(out, 0x02014B50, 4);
-        Put(out, kVersionNeeded, 2);  // made by: MS-DOS attributes
+        AppendLe(out, 0x02014B50, 4);
+        AppendLe(out, kVersionNeeded, 2);  // made by: MS-DOS attributes
         PutCommon(out, member);
-        Put(out, 0, 2 + 2 + 2 + 2);  // extra, comment, disk, internal attributes
-        Put(out, EndsWith(member.name, "/") ? 0x10 : 0x20, 4);  // folder, or archive bit
-        Put(out, member.offset, 4);
+        out.append(2 + 2 + 2 + 2, '\0');  // extra, comment, disk, internal attributes
+        AppendLe(out, EndsWith(member.name, "/") ? 0x10 : 0x20, 4);  // folder, or archive bit
+        AppendLe(out, member.offset, 4);
         out += member.name;
     }
     if (directoryOffset > kZipLimit || out.size() > kZipLimit - directoryOffset) return std::nullopt;
     const uint64_t directorySize = out.size();
-    Put(out, 0x06054B50, 4);
-    Put(out, 0, 2 + 2);
-    Put(out, members.size(), 2);
-    Put(out, members.size(), 2);
-    Put(out, directorySize, 4);
-    Put(out, directoryOffset, 4);
-    Put(out, 0, 2);
+    AppendLe(out, 0x06054B50, 4);
+    AppendLe(out, 0, 2 + 2);
+    AppendLe(out, members.size(), 2);
+    AppendLe(out, members.size(), 2);
+    AppendLe(out, directorySize, 4);
+    AppendLe(out, directoryOffset, 4);
+    AppendLe(out, 0, 2);
     return out;
 }
 

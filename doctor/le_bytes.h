@@ -5,8 +5,9 @@
 #include <string>
 #include <string_view>
 
-// Little-endian fields of the icon and bitmap headers, which are byte strings
-// here so that they read the same on every platform.
+// Little-endian fields of the binary formats the tools read and write (PE
+// files, version blocks, icons, bitmaps, zip records), held as byte strings so
+// that they read the same on every platform.
 
 inline void AppendLe(std::string& bytes, uint32_t value, int width) {
     for (int i = 0; i < width; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
