@@ -38,23 +38,6 @@ std::vector<std::string> SplitCommandLine(const std::string& text) {
     return arguments;
 }
 
-std::string QuoteArgument(const std::string& argument) {
-    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
-    std::string quoted = "\"";
-    size_t slashes = 0;
-    for (char c : argument) {
-        if (c == '\\') {
-            ++slashes;
-            continue;
-        }
-        quoted.append(c == '"' ? slashes * 2 + 1 : slashes, '\\');
-        slashes = 0;
-        quoted.push_back(c);
-    }
-    quoted.append(slashes * 2, '\\');
-    return quoted + "\"";
-}
-
 std::optional<int> ExplicitDebuggingPort(const std::vector<std::string>& arguments) {
     static const std::string kPrefix = "--remote-debugging-port=";
     std::optional<int> port;
@@ -93,9 +76,9 @@ std::string WatchdogCommandLine(int hostPort, const std::string& logFile,
         "kill -TERM -$browser 2>/dev/null; "
         "for i in 1 2 3 4 5 6 7 8 9 10 11 12; do kill -0 -$browser 2>/dev/null || exit 0; sleep 0.25; done; "
         "kill -KILL -$browser 2>/dev/null";
-    std::string line = "Z:\\bin\\bash -c " + QuoteArgument(kScript) + " qf-preview-watchdog " +
-                       std::to_string(hostPort) + " " + QuoteArgument(logFile);
-    for (const std::string& argument : chromiumArguments) line += " " + QuoteArgument(argument);
+    std::string line = "Z:\\bin\\bash -c " + QuoteWindowsArgument(kScript) + " qf-preview-watchdog " +
+                       std::to_string(hostPort) + " " + QuoteWindowsArgument(logFile);
+    for (const std::string& argument : chromiumArguments) line += " " + QuoteWindowsArgument(argument);
     return line;
 }
 

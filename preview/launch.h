@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "common/command_line.h"  // QuoteWindowsArgument: what SplitCommandLine and Wine split back
+
 namespace preview {
 
 // Arguments of a command-line fragment as Windows splits them (spaces, double quotes, backslashes
 // before quotes), the way the runtime reads AdditionalBrowserArguments.
 std::vector<std::string> SplitCommandLine(const std::string& text);
-// One argument quoted so that SplitCommandLine (and Wine, building a Linux argv) gives it back.
-std::string QuoteArgument(const std::string& argument);
 
 // The port of the last --remote-debugging-port=N among the arguments, when N is not 0.
 std::optional<int> ExplicitDebuggingPort(const std::vector<std::string>& arguments);

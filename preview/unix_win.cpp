@@ -59,7 +59,7 @@ std::optional<std::string> RunShell(const std::string& script, DWORD timeoutMs) 
     // The result appears under its final name only once complete.
     const std::string wrapped = "{ " + script + "\n} > '" + *unixBase + ".part' 2>/dev/null; mv '" + *unixBase +
                                 ".part' '" + *unixBase + "'";
-    if (!StartUnixCommand("Z:\\bin\\sh -c " + QuoteArgument(wrapped))) return std::nullopt;
+    if (!StartUnixCommand("Z:\\bin\\sh -c " + QuoteWindowsArgument(wrapped))) return std::nullopt;
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     while (GetTickCount64() < deadline) {
         if (auto output = ReadWholeFile(base)) {

@@ -2,9 +2,7 @@
 #include <string>
 #include <vector>
 
-// One command line for Windows' CreateProcess: each argument comes back intact
-// through the C runtime's splitting (CommandLineToArgvW's rules).
-std::string WindowsCommandLine(const std::vector<std::string>& args);
+#include "common/command_line.h"
 
 // One command line for a POSIX shell (sh -c): each argument single-quoted.
 std::string PosixCommandLine(const std::vector<std::string>& args);

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "common/command_line.h"
 #include "common/strings.h"
 #include "common/unique_handle_win.h"
 
@@ -25,23 +26,6 @@ constexpr int kTextControlId = 0xFFFF;
 constexpr UINT kReplyWaitMs = 3000;
 constexpr DWORD kPollMs = 100;
 constexpr int kUsageError = 2;
-
-std::wstring QuoteArgument(const std::wstring& argument) {
-    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) return argument;
-    std::wstring quoted = L"\"";
-    size_t slashes = 0;
-    for (wchar_t c : argument) {
-        if (c == L'\\') {
-            ++slashes;
-            continue;
-        }
-        quoted.append(c == L'"' ? slashes * 2 + 1 : slashes, L'\\');
-        slashes = 0;
-        quoted += c;
-    }
-    quoted.append(slashes * 2, L'\\');
-    return quoted + L"\"";
-}
 
 // Another process's window text; none while that process does not answer yet.
 std::optional<std::wstring> TextOf(HWND window) {
@@ -130,7 +114,7 @@ int wmain(int count, wchar_t** args) {
         return kUsageError;
     }
     std::wstring commandLine;
-    for (int i = first + 1; i < count; ++i) commandLine += (commandLine.empty() ? L"" : L" ") + QuoteArgument(args[i]);
+    for (int i = first + 1; i < count; ++i) commandLine += (commandLine.empty() ? L"" : L" ") + Utf8ToWide(QuoteWindowsArgument(WideToUtf8(args[i])));
     const UniqueKernelHandle process = Start(commandLine);
     if (!process) {
         Print(L"could not start " + std::wstring(args[first + 1]));

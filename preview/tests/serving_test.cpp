@@ -116,7 +116,7 @@ TEST(Launch, ArgumentsSplitAndQuoteAsWindowsDoes) {
     for (const Row& row : rows) {
         EXPECT_EQ(SplitCommandLine(row.line), row.arguments) << row.line;
         std::string quoted;
-        for (const std::string& argument : row.arguments) quoted += QuoteArgument(argument) + " ";
+        for (const std::string& argument : row.arguments) quoted += QuoteWindowsArgument(argument) + " ";
         EXPECT_EQ(SplitCommandLine(quoted), row.arguments) << quoted;
     }
 }
