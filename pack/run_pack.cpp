@@ -98,11 +98,10 @@ std::string Prepare(const PackOptions& options, Release& release) {
 
 namespace {
 
-std::string Names(const Release& release, std::string& zipName, std::string& setupName) {
+void Names(const Release& release, std::string& zipName, std::string& setupName) {
     const std::string base = release.info.manifest.name + "-" + release.info.version.text;
     zipName = base + "-win32.zip";
     setupName = base + "-setup.exe";
-    return base;
 }
 
 std::string SignShipped(const std::optional<Signer>& signer, const fs::path& staged, const Release& release) {
