@@ -1,17 +1,29 @@
-"""Preview runtime bench (never part of the test command): the example app from process start to first
-paint, and ranges fetched by a page through the preview (the host's answers handed to Chromium over
-DevTools) against the same ranges from a plain loopback HTTP server, in the same Chromium and page.
+"""Preview runtime bench (never part of the test command), one JSON row per figure:
+
+- the example app from process start to first contentful paint, beside the same page opened by
+  Chromium alone (started directly, fresh profile, page from a loopback server);
+- 64 KiB and 1 MiB ranges fetched by a page through the preview (the host's answers handed to
+  Chromium over DevTools) against the same ranges from a plain loopback HTTP server, in the same
+  Chromium; ratio is the preview's time over the loopback's;
+- a 200 MiB file read whole by the page (one GET, no Range, read to the end with a reader) through
+  the preview and from the loopback server: MB/s (10^6 bytes) for both, whether each came as one
+  200 answer of the whole length, and how much the host's resident set grew during the preview's
+  read. A read that fails is reported in the row ("error"), not raised.
 
     xvfb-run -a -s "-screen 0 1280x900x24" python3 bench/preview_bench.py [--starts N] [--fetches N]
+        [--wholes N]
 
 Uses the 64-bit twin (build/win64-test) and writes build/bench/preview.json."""
 
 import argparse
 import base64
+import functools
 import http.server
 import json
 import os
+import signal
 import statistics
+import subprocess
 import sys
 import tempfile
 import threading
@@ -21,15 +33,23 @@ from pathlib import Path
 REPO = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(REPO / "tests" / "wine"))
 import harness  # noqa: E402
-from test_preview import PreviewRun, preview_app  # noqa: E402
+from test_preview import Cdp, PreviewRun, command_line, free_port, host_pids, http_get, preview_app  # noqa: E402
 
 DATA_SIZE = 64 << 20
+WHOLE_SIZE = 200 << 20
+# The whole file is one random piece over and over: written and served a piece at a time, never held whole.
+PIECE_SIZE = 4 << 20
+CHROMIUM = "/usr/lib/chromium/chromium"
+PAINTED = ("(() => { const p = performance.getEntriesByName('first-contentful-paint')[0];"
+           " return p && performance.timeOrigin + p.startTime; })()")
 
 
 class RangeHandler(http.server.BaseHTTPRequestHandler):
-    """Single byte ranges of one file, with the CORS headers a page of another origin needs."""
+    """Single byte ranges of one file, the whole file of repeated pieces, with the CORS headers a page of
+    another origin needs."""
     protocol_version = "HTTP/1.1"
     data = b""
+    piece = b""
 
     def log_message(self, *args):
         pass
@@ -49,6 +69,9 @@ class RangeHandler(http.server.BaseHTTPRequestHandler):
             self.end_headers()
             self.wfile.write(body)
             return
+        if self.path == "/whole.bin":
+            self._whole()
+            return
         first, _, last = self.headers.get("Range", "bytes=0-").removeprefix("bytes=").partition("-")
         first, last = int(first), min(int(last or len(self.data) - 1), len(self.data) - 1)
         self.send_response(206)
@@ -59,10 +82,33 @@ class RangeHandler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         self.wfile.write(self.data[first:last + 1])
 
+    def _whole(self):
+        self.send_response(200)
+        self._cors()
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(WHOLE_SIZE))
+        self.end_headers()
+        for _ in range(WHOLE_SIZE // len(self.piece)):
+            self.wfile.write(self.piece)
+
     def _cors(self):
         self.send_header("Access-Control-Allow-Origin", "*")
         self.send_header("Access-Control-Allow-Headers", "Range")
         self.send_header("Cache-Control", "no-store")
+
+
+class AppHandler(http.server.SimpleHTTPRequestHandler):
+    """The app's www folder as a plain web server gives it to Chromium alone."""
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+
+def serve(handler):
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server
 
 
 FETCHES = """async (url, size, count) => {
@@ -79,6 +125,20 @@ FETCHES = """async (url, size, count) => {
   return times[Math.floor(times.length / 2)];
 }""" % DATA_SIZE
 
+# Bytes counted as they come, none kept: the page holds no more than one chunk at a time.
+WHOLE = """async (url) => {
+  const start = performance.now();
+  try {
+    const answer = await fetch(url, { cache: 'no-store' });
+    const reader = answer.body.getReader();
+    let bytes = 0;
+    for (let part = await reader.read(); !part.done; part = await reader.read()) bytes += part.value.byteLength;
+    return { status: answer.status, bytes, ms: performance.now() - start };
+  } catch (error) {
+    return { error: String(error), ms: performance.now() - start };
+  }
+}"""
+
 
 def first_paint(app, runs):
     """Process start to the page's first contentful paint, on one clock (epoch milliseconds)."""
@@ -87,12 +147,71 @@ def first_paint(app, runs):
         started = time.time() * 1000
         run = PreviewRun(app)
         session = run.attach()
-        painted = run.cdp.wait_for(session, "(() => { const p = performance.getEntriesByName("
-                                            "'first-contentful-paint')[0]; return p && performance.timeOrigin + "
-                                            "p.startTime; })()")
+        painted = run.cdp.wait_for(session, PAINTED)
         figures.append(painted - started)
         run.cdp.evaluate(session, "window.close(); true")
         run.finish()
+    return statistics.median(figures)
+
+
+def page_session(port, prefix, timeout=60):
+    """A DevTools client on the Chromium at `port` and a session on its page whose address starts with
+    `prefix`, once both are there."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        try:
+            cdp = Cdp(json.loads(http_get(port, "/json/version"))["webSocketDebuggerUrl"])
+            for target in cdp.call("Target.getTargets")["targetInfos"]:
+                if target["type"] == "page" and target["url"].startswith(prefix):
+                    return cdp, cdp.call("Target.attachToTarget", targetId=target["targetId"],
+                                         flatten=True)["sessionId"]
+            cdp.sock.close()
+        except (OSError, ValueError, KeyError):
+            pass
+        time.sleep(0.1)
+    raise AssertionError(f"no page at {prefix} on port {port}")
+
+
+def end_group(process, profile):
+    """Chromium's whole process group, and then whatever of it still names the profile."""
+    os.killpg(process.pid, signal.SIGKILL)
+    process.wait()
+    deadline = time.monotonic() + 10
+    while time.monotonic() < deadline:
+        left = [int(p.name) for p in Path("/proc").iterdir()
+                if p.name.isdigit() and f"--user-data-dir={profile}".encode() in command_line(p)]
+        if not left:
+            return
+        for pid in left:
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except OSError:
+                pass
+        time.sleep(0.1)
+
+
+def chromium_alone(www_port, runs):
+    """The same page opened by Chromium alone, each run with a fresh profile: process start to first
+    contentful paint, as first_paint measures it."""
+    page = f"http://127.0.0.1:{www_port}/"
+    figures = []
+    for _ in range(runs):
+        with tempfile.TemporaryDirectory(ignore_cleanup_errors=True) as profile:
+            port = free_port()
+            # As root Chromium needs --no-sandbox; --test-type keeps the warning bar about it away, as
+            # the preview does. The window is the app's size.
+            arguments = [CHROMIUM, "--no-sandbox", "--test-type", f"--user-data-dir={profile}", "--no-first-run",
+                         "--no-default-browser-check", f"--remote-debugging-port={port}", "--window-size=900,640",
+                         f"--app={page}index.html"]
+            started = time.time() * 1000
+            chromium = subprocess.Popen(arguments, start_new_session=True, stdin=subprocess.DEVNULL,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            try:
+                cdp, session = page_session(port, page)
+                figures.append(cdp.wait_for(session, PAINTED) - started)
+                cdp.sock.close()
+            finally:
+                end_group(chromium, profile)
     return statistics.median(figures)
 
 
@@ -124,50 +243,156 @@ def interception_floor(cdp, session, size, count):
     return statistics.median(times)
 
 
-def ranges(app, server_port, fetches):
-    run = PreviewRun(app)
+def open_loopback(run, server_port):
+    """The app's page, and the loopback server's own page in a second window of the same Chromium:
+    same-origin fetches on both, as the app's page makes them."""
     session = run.attach()
     run.cdp.wait_for(session, "document.readyState === 'complete'")
-    # The loopback server's own page in a second window of the same Chromium: same-origin fetches, as the
-    # app's page makes them.
     target = run.cdp.call("Target.createTarget", url=f"http://127.0.0.1:{server_port}/page.html")["targetId"]
     loopback = run.cdp.call("Target.attachToTarget", targetId=target, flatten=True)["sessionId"]
     run.cdp.wait_for(loopback, "document.readyState === 'complete'")
+    return session, target, loopback
+
+
+def close(run, session, target):
+    run.cdp.call("Target.closeTarget", targetId=target)
+    run.cdp.evaluate(session, "window.close(); true")
+    run.finish()
+
+
+def ranges(app, server_port, fetches):
+    run = PreviewRun(app, timeout=600)
+    session, target, loopback = open_loopback(run, server_port)
     figures = {}
     for size in (64 << 10, 1 << 20):
         for name, where in (("preview", session), ("loopback", loopback)):
             run.cdp.evaluate(where, f"({FETCHES})('bench.bin', {size}, 3)")  # warm-up
             figures[(size, name)] = run.cdp.evaluate(where, f"({FETCHES})('bench.bin', {size}, {fetches})")
         figures[(size, "floor")] = interception_floor(run.cdp, session, size, fetches)
-    run.cdp.call("Target.closeTarget", targetId=target)
-    run.cdp.evaluate(session, "window.close(); true")
-    run.finish()
+    close(run, session, target)
     return figures
+
+
+def resident_kib(pids):
+    total = 0
+    for pid in pids:
+        try:
+            lines = Path(f"/proc/{pid}/status").read_text().splitlines()
+        except OSError:
+            continue
+        total += next((int(line.split()[1]) for line in lines if line.startswith("VmRSS:")), 0)
+    return total
+
+
+def with_peak_growth(pids, action):
+    """action()'s result, and how far (MiB) the processes' summed resident set rose above its value just
+    before, sampled every 50 ms while it ran."""
+    before = resident_kib(pids)
+    peak, done = [before], threading.Event()
+
+    def sample():
+        while not done.wait(0.05):
+            peak.append(resident_kib(pids))
+    sampler = threading.Thread(target=sample, daemon=True)
+    sampler.start()
+    try:
+        result = action()
+    finally:
+        done.set()
+        sampler.join()
+    return result, (max(peak) - before) / 1024
+
+
+def whole_reads(app, server_port, reads):
+    """The 200 MiB file read whole `reads` times from each side; a side stops at its first failure."""
+    run = PreviewRun(app, timeout=900)
+    session, target, loopback = open_loopback(run, server_port)
+    run.cdp.sock.settimeout(600)  # a slow whole read answers after minutes, not seconds
+    pids = host_pids(app)
+    preview, loopback_reads, growth = [], [], []
+    for _ in range(reads):
+        if not preview or "error" not in preview[-1]:
+            answer, grown = with_peak_growth(pids, lambda: run.cdp.evaluate(session, f"({WHOLE})('whole.bin')"))
+            preview.append(answer)
+            growth.append(grown)
+        if not loopback_reads or "error" not in loopback_reads[-1]:
+            loopback_reads.append(run.cdp.evaluate(loopback, f"({WHOLE})('whole.bin')"))
+    run.cdp.sock.settimeout(30)
+    close(run, session, target)
+    # No host found by its command line: no growth to report rather than a made-up zero.
+    return preview, loopback_reads, max(growth) if pids else None
+
+
+def write_whole(path, piece):
+    with open(path, "wb") as out:
+        for _ in range(WHOLE_SIZE // len(piece)):
+            out.write(piece)
+
+
+def whole_side(reads):
+    """MB/s of the median read, whether every read was one 200 answer of the whole length, or the first
+    failure."""
+    failed = next((read for read in reads if "error" in read), None)
+    if failed:
+        return {"error": failed["error"]}
+    ms = statistics.median(read["ms"] for read in reads)
+    whole = all(read["status"] == 200 and read["bytes"] == WHOLE_SIZE for read in reads)
+    return {"mb_s": round(WHOLE_SIZE / 1e6 / (ms / 1000), 1), "ms": ms, "whole": whole,
+            "status": reads[-1]["status"], "bytes": reads[-1]["bytes"]}
+
+
+def whole_row(preview_reads, loopback_reads, growth):
+    preview, loopback = whole_side(preview_reads), whole_side(loopback_reads)
+    reads = max(len(preview_reads), len(loopback_reads))
+    row = {"figure": f"200 MiB file read whole from the page (median of {reads})",
+           "preview_mb_s": preview.get("mb_s"), "loopback_mb_s": loopback.get("mb_s"), "ratio": None,
+           "preview_one_whole_200": preview.get("whole"), "preview_status": preview.get("status"),
+           "preview_bytes": preview.get("bytes"), "loopback_one_whole_200": loopback.get("whole"),
+           "preview_rss_growth_mib": None if growth is None else round(growth, 1)}
+    if "ms" in preview and "ms" in loopback:
+        row["ratio"] = round(preview["ms"] / loopback["ms"], 2)
+    errors = [f"{side}: {figures['error']}" for side, figures in (("preview", preview), ("loopback", loopback))
+              if "error" in figures]
+    if errors:
+        row["error"] = "; ".join(errors)
+    return row
+
+
+def measure(options, server, data, piece):
+    with harness.wine_session_on_display() as session, tempfile.TemporaryDirectory() as folder:
+        app = harness.AppFolder(session, Path(folder) / "app", harness.bin_dir_64())
+        preview_app(app)
+        paint = first_paint(app, options.starts)
+        www = serve(functools.partial(AppHandler, directory=str(app.folder / "www")))
+        alone = chromium_alone(www.server_address[1], options.starts)
+        www.shutdown()
+        (app.folder / "www" / "bench.bin").write_bytes(data)
+        fetched = ranges(app, server.server_address[1], options.fetches)
+        write_whole(app.folder / "www" / "whole.bin", piece)
+        wholes = whole_reads(app, server.server_address[1], options.wholes)
+        app.remove_user_data()
+    return paint, alone, fetched, wholes
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--starts", type=int, default=5)
     parser.add_argument("--fetches", type=int, default=40)
+    parser.add_argument("--wholes", type=int, default=3)
     options = parser.parse_args()
-    data = os.urandom(DATA_SIZE)
-    RangeHandler.data = data
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), RangeHandler)
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    with harness.wine_session_on_display() as session, tempfile.TemporaryDirectory() as folder:
-        app = harness.AppFolder(session, Path(folder) / "app", harness.bin_dir_64())
-        preview_app(app)
-        paint = first_paint(app, options.starts)
-        (app.folder / "www" / "bench.bin").write_bytes(data)
-        fetched = ranges(app, server.server_address[1], options.fetches)
-        app.remove_user_data()
+    data, piece = os.urandom(DATA_SIZE), os.urandom(PIECE_SIZE)
+    RangeHandler.data, RangeHandler.piece = data, piece
+    server = serve(RangeHandler)
+    paint, alone, fetched, wholes = measure(options, server, data, piece)
     server.shutdown()
-    rows = [{"figure": "example app: process start to first contentful paint (median)", "ms": round(paint)}]
+    rows = [{"figure": "example app: process start to first contentful paint (median)", "ms": round(paint),
+             "chromium_alone_ms": round(alone)}]
     for size, label in ((64 << 10, "64 KiB"), (1 << 20, "1 MiB")):
         preview, loopback = fetched[(size, "preview")], fetched[(size, "loopback")]
         rows.append({"figure": f"{label} range fetch from the page (median)", "preview_ms": round(preview, 2),
                      "loopback_ms": round(loopback, 2), "ratio": round(preview / loopback, 2),
                      "interception_floor_ms": round(fetched[(size, "floor")], 2)})
+    rows.append(whole_row(*wholes))
     out = REPO / "build" / "bench"
     out.mkdir(parents=True, exist_ok=True)
     (out / "preview.json").write_text(json.dumps(rows, indent=1))
