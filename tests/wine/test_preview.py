@@ -3,6 +3,7 @@ through the host's own code. A second DevTools client (this test) watches and ac
 it reaches Chromium through the port WEBVIEW2_ADDITIONAL_BROWSER_ARGUMENTS gives it."""
 
 import base64
+import hashlib
 import json
 import os
 import shutil
@@ -375,6 +376,72 @@ def test_a_crashed_page_is_reloaded_and_answers_again(app):
     cdp.close_window(session)
     result = run.finish()
     assert (result.exit_code, result.boxes) == (0, []), result.describe()
+
+
+MIB = 1 << 20
+# Ranges of the first are cut from a file larger than any one answer; the second, whole, is more than one
+# DevTools message carries.
+RANGED, WHOLE = 40 * MIB, 70 * MIB
+
+# The page fetches each row and answers [status, Content-Range, SHA-256 of the body].
+FETCH_ROWS_JS = """async (rows) => {
+    const hex = async (body) => Array.from(new Uint8Array(await crypto.subtle.digest('SHA-256', body)),
+                                           (b) => b.toString(16).padStart(2, '0')).join('');
+    const get = async ([path, range]) => {
+        try {
+            const answer = await fetch(path, range ? { headers: { Range: range } } : {});
+            return [answer.status, answer.headers.get('Content-Range'), await hex(await answer.arrayBuffer())];
+        } catch (error) {
+            return [0, null, String(error)];
+        }
+    };
+    const each = [];
+    for (const row of rows.each) each.push(await get(row));
+    return { each, together: await Promise.all(rows.together.map(get)) };
+}"""
+
+
+def slice_row(data, path, first, last, range_value=None):
+    """What a client must receive for the bytes first..last of the file."""
+    return ([path, range_value or f"bytes={first}-{last}"],
+            [206, f"bytes {first}-{last}/{len(data)}", hashlib.sha256(data[first:last + 1]).hexdigest()])
+
+
+def test_the_page_gets_the_hosts_answers_byte_exact_through_chromium(app):
+    preview_app(app)
+    ranged, whole = os.urandom(RANGED), os.urandom(WHOLE)
+    (app.folder / "www" / "ranged.bin").write_bytes(ranged)
+    (app.folder / "www" / "whole.bin").write_bytes(whole)
+    end = RANGED - 1
+    rows = [
+        slice_row(ranged, "/ranged.bin", 0, 99),
+        slice_row(ranged, "/ranged.bin", 20 * MIB - 3, 21 * MIB + 4),
+        slice_row(ranged, "/ranged.bin", end, end),
+        slice_row(ranged, "/ranged.bin", RANGED - 3 * MIB - 1, end, f"bytes={RANGED - 3 * MIB - 1}-"),
+        slice_row(ranged, "/ranged.bin", RANGED - 500, end, "bytes=-500"),
+        (["/ranged.bin", f"bytes={RANGED}-"], [416, None, None]),
+        (["/missing.bin", None], [404, None, None]),
+        (["/whole.bin", None], [200, None, hashlib.sha256(whole).hexdigest()]),
+    ]
+    together = [slice_row(ranged, "/ranged.bin", first, first + index % 1000)
+                for index in range(300) for first in [index * (RANGED // 300) + index]]
+
+    run = PreviewRun(app)
+    session = run.attach()
+    run.cdp.sock.settimeout(120)  # the page reads 70 MiB whole within this one evaluation
+    run.cdp.wait_for(session, "document.readyState === 'complete'")
+    asked = {"each": [row for row, _ in rows], "together": [row for row, _ in together]}
+    got = run.cdp.evaluate(session, f"({FETCH_ROWS_JS})({json.dumps(asked)})")
+    run.cdp.close_window(session)
+    run.finish()
+
+    # Bodies of refusals are the host's business; a client acts on the status.
+    received = [[status, content_range, digest if expected[2] else None]
+                for (status, content_range, digest), (_, expected) in zip(got["each"], rows)]
+    assert received[:-1] == [expected for _, expected in rows[:-1]]
+    assert got["together"] == [expected for _, expected in together]
+    # Last: a whole answer larger than one DevTools message must still arrive in one piece.
+    assert received[-1] == rows[-1][1], got["each"][-1]
 
 
 def test_when_chromium_dies_a_new_one_shows_the_app_in_the_same_window(app, wine_session):
