@@ -98,6 +98,41 @@ void ShareEndpoint(const DevToolsEndpoint& endpoint) {
     MoveFileExW(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
+std::string FirstLine(const std::optional<std::string>& text) {
+    return text ? text->substr(0, text->find_first_of("\r\n")) : std::string();
+}
+
+struct RelayPlan {
+    Relay relay;
+    RelayCommand command;
+};
+
+// The loopback server, and how the relay in front of it starts; nothing when this machine cannot relay.
+std::optional<RelayPlan> PrepareRelay(const std::wstring& profile, const std::string& unixProfile,
+                                      std::unique_ptr<LoopbackServer>* server) {
+    if (EnvironmentValue("QUILLFRAME_PREVIEW_RELAY") == "0") return std::nullopt;
+    const std::string folder = unixProfile + "/relay";
+    const char* missing = GetFileAttributesW(L"Z:\\usr\\bin\\socat") == INVALID_FILE_ATTRIBUTES     ? "socat"
+                          : GetFileAttributesW(L"Z:\\usr\\bin\\openssl") == INVALID_FILE_ATTRIBUTES ? "openssl"
+                                                                                                  : nullptr;
+    if (missing) {
+        Log(std::string(missing) + " is not installed: the host's answers go through DevTools (slower, none over 48 MiB)");
+        return std::nullopt;
+    }
+    std::string spki = FirstLine(ReadWholeFile(profile + L"\\relay\\relay.spki"));
+    if (!IsSpkiHash(spki) || GetFileAttributesW((profile + L"\\relay\\relay.pem").c_str()) == INVALID_FILE_ATTRIBUTES)
+        spki = FirstLine(RunShell(RelayKeyScript(folder), kStartTimeoutMs));
+    auto started = IsSpkiHash(spki) ? LoopbackServer::Start() : nullptr;
+    const int port = FreeLoopbackPort();
+    if (!started || !port) {
+        Log("the relay could not be prepared: the host's answers go through DevTools");
+        return std::nullopt;
+    }
+    RelayPlan plan{{port, spki}, RelayCommandFor(folder, port, started->Port())};
+    *server = std::move(started);
+    return plan;
+}
+
 }  // namespace
 
 HRESULT Browser::Start(const BrowserRequest& request, std::shared_ptr<Browser>* started) {
@@ -124,8 +159,11 @@ HRESULT Browser::Start(const BrowserRequest& request, std::shared_ptr<Browser>* 
     settings.windowClass = browser->windowClass_;
     settings.language = request.language;
     settings.extraArguments = SplitCommandLine(request.arguments);
-    const std::string commandLine =
-        WatchdogCommandLine(link.port, *unixProfile + "/chromium.log", ChromiumArguments(settings));
+    const auto relay = PrepareRelay(profile, *unixProfile, &browser->server_);
+    if (relay) settings.relay = relay->relay;
+    const std::string commandLine = WatchdogCommandLine(link.port, *unixProfile + "/chromium.log",
+                                                        relay ? std::optional(relay->command) : std::nullopt,
+                                                        ChromiumArguments(settings));
     if (!StartUnixCommand(commandLine)) {
         const HRESULT failed = HRESULT_FROM_WIN32(GetLastError());
         Log("could not start " + chromium);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cdp_client_win.h"
+#include "loopback_server_win.h"
 
 namespace preview {
 
@@ -34,6 +35,13 @@ public:
     void Listen(std::function<void(const CdpMessage&)> listener) { listener_ = std::move(listener); }
     // Runs on the UI thread when the connection ends without Close, that is when Chromium is gone.
     void ListenForEnd(std::function<void()> ended) { ended_ = std::move(ended); }
+    // Whether Chromium reaches https://*.localhost/ through the relay and the loopback server; if not, the
+    // host's answers go through DevTools.
+    bool Relayed() const { return server_ != nullptr; }
+    // On the UI thread: who answers the loopback server's requests (the web view), or nobody.
+    void ServeWith(ServeFunction serve) {
+        if (server_) server_->ServeWith(std::move(serve));
+    }
     // Browser.close, once; the watchdog covers a host that never gets here.
     void Close();
 
@@ -48,6 +56,7 @@ private:
     std::function<void()> ended_;
     bool closing_ = false;
     SOCKET watchdog_ = INVALID_SOCKET;
+    std::unique_ptr<LoopbackServer> server_;
 };
 
 }  // namespace preview

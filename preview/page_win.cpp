@@ -78,6 +78,7 @@ WebView::WebView(std::shared_ptr<Browser> browser, ICoreWebView2Environment* env
 
 bool WebView::Start() {
     browser_->Listen([this](const CdpMessage& event) { OnEvent(event); });
+    browser_->ServeWith([this](const ServedRequest& request) { return ServeRelayed(request); });
     browser_->ListenForEnd([this] { OnProcessFailed(COREWEBVIEW2_PROCESS_FAILED_KIND_BROWSER_PROCESS_EXITED); });
     Send("Inspector.enable", nullptr);
     Send("Runtime.addBinding", {{"name", std::string(kBindingName)}});
@@ -93,6 +94,7 @@ bool WebView::Start() {
 
 void WebView::Detach() {
     browser_->Listen(nullptr);
+    browser_->ServeWith(nullptr);
     browser_->ListenForEnd(nullptr);
 }
 
@@ -102,11 +104,13 @@ void WebView::Send(const std::string& method, const nlohmann::json& params) {
 
 void WebView::EnableFetch() {
     // Every document request pauses, so that NavigationStarting can cancel it; of the rest only those the
-    // host's filters name.
+    // host's filters name and the loopback server does not see.
     nlohmann::json patterns = nlohmann::json::array();
     patterns.push_back({{"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Request"}});
-    for (const auto& filter : filters_)
-        patterns.push_back({{"urlPattern", FetchUrlPattern(filter.first)}, {"requestStage", "Request"}});
+    for (const auto& filter : filters_) {
+        if (!(browser_->Relayed() && GoesThroughRelay(filter.first)))
+            patterns.push_back({{"urlPattern", FetchUrlPattern(filter.first)}, {"requestStage", "Request"}});
+    }
     Send("Fetch.enable", {{"patterns", patterns}});
 }
 
@@ -222,21 +226,34 @@ bool WebView::CancelNavigation(const std::string& requestId, const nlohmann::jso
 bool WebView::Serve(const std::string& requestId, const nlohmann::json& params) {
     const nlohmann::json& request = Field(params, "request");
     std::string url = Text(request, "url");
+    // The loopback server puts it to the host once it arrives there.
+    if (browser_->Relayed() && GoesThroughRelay(url)) return false;
     if (auto fragment = request.find("urlFragment"); fragment != request.end() && fragment->is_string())
         url += fragment->get<std::string>();
-    const int context = ResourceContextOf(Text(params, "resourceType"));
+    const auto answer = AskHost(url, Text(request, "method"), HeadersFromObject(Field(request, "headers")),
+                                ResourceContextOf(Text(params, "resourceType")));
+    if (!answer) return false;
+    Fulfill(requestId, *answer.Get());
+    return true;
+}
+
+std::optional<ServedAnswer> WebView::ServeRelayed(const ServedRequest& request) {
+    const auto answer = AskHost(request.url, request.method, request.headers, request.context);
+    if (!answer) return std::nullopt;
+    return ServedAnswer{answer->Status(), answer->Reason(), answer->Headers(), answer->Content()};
+}
+
+Microsoft::WRL::ComPtr<Response> WebView::AskHost(const std::string& url, const std::string& method,
+                                                 const HeaderList& headers, int context) {
     const bool filtered = std::any_of(filters_.begin(), filters_.end(), [&](const auto& filter) {
         return (filter.second == COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL || filter.second == context) &&
                MatchesFilter(filter.first, url);
     });
-    if (!filtered || webResourceRequested_.Empty()) return false;
-    auto args = Make<WebResourceRequestedArgs>(
-        Make<Request>(url, Text(request, "method"), HeadersFromObject(Field(request, "headers"))),
-        static_cast<COREWEBVIEW2_WEB_RESOURCE_CONTEXT>(context));
+    if (!filtered || webResourceRequested_.Empty()) return nullptr;
+    auto args = Make<WebResourceRequestedArgs>(Make<Request>(url, method, headers),
+                                               static_cast<COREWEBVIEW2_WEB_RESOURCE_CONTEXT>(context));
     webResourceRequested_.Raise(this, args.Get());
-    if (!args->Answer()) return false;
-    Fulfill(requestId, *args->Answer());
-    return true;
+    return args->Answer();
 }
 
 void WebView::Fulfill(const std::string& requestId, const Response& response) {

@@ -87,6 +87,10 @@ private:
     void OnRequestPaused(const nlohmann::json& params);
     bool CancelNavigation(const std::string& requestId, const nlohmann::json& request);
     bool Serve(const std::string& requestId, const nlohmann::json& params);
+    std::optional<ServedAnswer> ServeRelayed(const ServedRequest& request);
+    // The host's answer to a request its filters name; nothing when it gives none.
+    Microsoft::WRL::ComPtr<Response> AskHost(const std::string& url, const std::string& method,
+                                             const HeaderList& headers, int context);
     void Fulfill(const std::string& requestId, const Response& response);
     void OnBindingCalled(const nlohmann::json& params);
     void OnPageNotice(const PageNotice& notice);

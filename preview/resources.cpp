@@ -36,6 +36,18 @@ std::string FetchUrlPattern(const std::string& filter) {
     return pattern;
 }
 
+bool GoesThroughRelay(const std::string& uri) {
+    static const std::string kScheme = "https://", kSuffix = ".localhost";
+    if (uri.compare(0, kScheme.size(), kScheme) != 0) return false;
+    const size_t end = uri.find_first_of("/?#", kScheme.size());
+    if (end == std::string::npos) return false;  // a filter could still go on to name another host
+    std::string host = uri.substr(kScheme.size(), end - kScheme.size());
+    if (host.size() > 4 && host.compare(host.size() - 4, 4, ":443") == 0) host.resize(host.size() - 4);
+    for (char& c : host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return host.size() > kSuffix.size() && host.compare(host.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0 &&
+           host.find_first_of("*@:") == std::string::npos;
+}
+
 int ResourceContextOf(const std::string& resourceType) {
     static const std::map<std::string, int> contexts{
         {"Document", 1},    {"Stylesheet", 2}, {"Image", 3},         {"Media", 4},     {"Font", 5},
@@ -55,7 +67,9 @@ std::string Trim(const std::string& text) {
     return text.substr(first, last - first);
 }
 
-bool SameName(const std::string& a, const std::string& b) {
+}  // namespace
+
+bool SameHeaderName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
         if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
@@ -63,8 +77,6 @@ bool SameName(const std::string& a, const std::string& b) {
     }
     return true;
 }
-
-}  // namespace
 
 HeaderList ParseHeaderBlock(const std::string& block) {
     HeaderList headers;
@@ -99,11 +111,11 @@ Answer CapPartialAnswer(Answer answer, uint64_t limit) {
     if (answer.status != 206 || answer.bodyLength <= limit) return answer;
     for (auto& [name, value] : answer.headers) {
         unsigned long long first = 0, last = 0, total = 0;
-        if (SameName(name, "Content-Range") &&
+        if (SameHeaderName(name, "Content-Range") &&
             std::sscanf(value.c_str(), "bytes %llu-%llu/%llu", &first, &last, &total) == 3) {
             value = "bytes " + std::to_string(first) + "-" + std::to_string(first + limit - 1) + "/" +
                     std::to_string(total);
-        } else if (SameName(name, "Content-Length")) {
+        } else if (SameHeaderName(name, "Content-Length")) {
             value = std::to_string(limit);
         }
     }

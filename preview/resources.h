@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -19,9 +20,13 @@ using HeaderList = std::vector<std::pair<std::string, std::string>>;
 bool MatchesFilter(const std::string& pattern, const std::string& uri);
 // The same filter as a Fetch urlPattern, whose '?' and '\' are wildcards and escapes of their own.
 std::string FetchUrlPattern(const std::string& filter);
+// Whether every request a URL (or a filter, which may end in '*') names goes to an https://NAME.localhost/
+// host on port 443, which Chromium is told to reach through the relay.
+bool GoesThroughRelay(const std::string& uri);
 // A Fetch resource type ("Document", "Media", ...) as the runtime's resource context number.
 int ResourceContextOf(const std::string& resourceType);
 
+bool SameHeaderName(std::string_view a, std::string_view b);
 // "Name: value" lines separated by CR LF (or LF); lines without a colon are skipped.
 HeaderList ParseHeaderBlock(const std::string& block);
 // A request's headers object from Fetch.requestPaused, in its order.
