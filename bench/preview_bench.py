@@ -2,16 +2,17 @@
 
 - the example app from process start to first contentful paint, beside the same page opened by
   Chromium alone (started directly, fresh profile, page from a loopback server);
-- 64 KiB and 1 MiB ranges fetched by a page through the preview (the host's answers handed to
-  Chromium over DevTools) against the same ranges from a plain loopback HTTP server, in the same
-  Chromium; ratio is the preview's time over the loopback's;
+- 64 KiB and 1 MiB ranges fetched by the app's page through the preview (the host's answers streamed
+  by the runtime's loopback server behind its TLS relay; over DevTools with --devtools) against the
+  same ranges from a plain loopback HTTP server, fetched by the same page; ratio is the preview's time
+  over the loopback's;
 - a 200 MiB file read whole by the page (one GET, no Range, read to the end with a reader) through
   the preview and from the loopback server: MB/s (10^6 bytes) for both, whether each came as one
   200 answer of the whole length, and how much the host's resident set grew during the preview's
   read. A read that fails is reported in the row ("error"), not raised.
 
     xvfb-run -a -s "-screen 0 1280x900x24" python3 bench/preview_bench.py [--starts N] [--fetches N]
-        [--wholes N]
+        [--wholes N] [--devtools]
 
 Uses the 64-bit twin (build/win64-test) and writes build/bench/preview.json."""
 
@@ -61,14 +62,6 @@ class RangeHandler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
 
     def do_GET(self):
-        if self.path == "/page.html":
-            body = b"<!doctype html><title>loopback</title>"
-            self.send_response(200)
-            self.send_header("Content-Type", "text/html")
-            self.send_header("Content-Length", str(len(body)))
-            self.end_headers()
-            self.wfile.write(body)
-            return
         if self.path == "/whole.bin":
             self._whole()
             return
@@ -111,6 +104,9 @@ def serve(handler):
     return server
 
 
+# The app's environment: empty for the relay, the preview's own way when socat is there.
+RUN_ENV = {}
+
 FETCHES = """async (url, size, count) => {
   const times = [];
   for (let i = 0; i < count; ++i) {
@@ -145,7 +141,7 @@ def first_paint(app, runs):
     figures = []
     for _ in range(runs):
         started = time.time() * 1000
-        run = PreviewRun(app)
+        run = PreviewRun(app, env=RUN_ENV)
         session = run.attach()
         painted = run.cdp.wait_for(session, PAINTED)
         figures.append(painted - started)
@@ -243,33 +239,25 @@ def interception_floor(cdp, session, size, count):
     return statistics.median(times)
 
 
-def open_loopback(run, server_port):
-    """The app's page, and the loopback server's own page in a second window of the same Chromium:
-    same-origin fetches on both, as the app's page makes them."""
-    session = run.attach()
-    run.cdp.wait_for(session, "document.readyState === 'complete'")
-    target = run.cdp.call("Target.createTarget", url=f"http://127.0.0.1:{server_port}/page.html")["targetId"]
-    loopback = run.cdp.call("Target.attachToTarget", targetId=target, flatten=True)["sessionId"]
-    run.cdp.wait_for(loopback, "document.readyState === 'complete'")
-    return session, target, loopback
-
-
-def close(run, session, target):
-    run.cdp.call("Target.closeTarget", targetId=target)
-    run.cdp.evaluate(session, "window.close(); true")
-    run.finish()
+def timed_fetches(run, session, url, size, fetches):
+    run.cdp.evaluate(session, f"({FETCHES})('{url}', {size}, 3)")  # warm-up
+    return run.cdp.evaluate(session, f"({FETCHES})('{url}', {size}, {fetches})")
 
 
 def ranges(app, server_port, fetches):
-    run = PreviewRun(app, timeout=600)
-    session, target, loopback = open_loopback(run, server_port)
+    """Both sides fetched by the app's own page, the loopback server's answers as a cross-origin fetch
+    (the server allows it): one page, so that both meet the same renderer, with the same work beside."""
+    run = PreviewRun(app, env=RUN_ENV, timeout=600)
+    session = run.attach()
+    run.cdp.wait_for(session, "document.readyState === 'complete'")
     figures = {}
     for size in (64 << 10, 1 << 20):
-        for name, where in (("preview", session), ("loopback", loopback)):
-            run.cdp.evaluate(where, f"({FETCHES})('bench.bin', {size}, 3)")  # warm-up
-            figures[(size, name)] = run.cdp.evaluate(where, f"({FETCHES})('bench.bin', {size}, {fetches})")
+        figures[(size, "preview")] = timed_fetches(run, session, "bench.bin", size, fetches)
+        figures[(size, "loopback")] = timed_fetches(run, session, f"http://127.0.0.1:{server_port}/bench.bin", size,
+                                                    fetches)
         figures[(size, "floor")] = interception_floor(run.cdp, session, size, fetches)
-    close(run, session, target)
+    run.cdp.evaluate(session, "window.close(); true")
+    run.finish()
     return figures
 
 
@@ -305,8 +293,9 @@ def with_peak_growth(pids, action):
 
 def whole_reads(app, server_port, reads):
     """The 200 MiB file read whole `reads` times from each side; a side stops at its first failure."""
-    run = PreviewRun(app, timeout=900)
-    session, target, loopback = open_loopback(run, server_port)
+    run = PreviewRun(app, env=RUN_ENV, timeout=900)
+    session = run.attach()
+    run.cdp.wait_for(session, "document.readyState === 'complete'")
     run.cdp.sock.settimeout(600)  # a slow whole read answers after minutes, not seconds
     pids = host_pids(app)
     preview, loopback_reads, growth = [], [], []
@@ -316,9 +305,10 @@ def whole_reads(app, server_port, reads):
             preview.append(answer)
             growth.append(grown)
         if not loopback_reads or "error" not in loopback_reads[-1]:
-            loopback_reads.append(run.cdp.evaluate(loopback, f"({WHOLE})('whole.bin')"))
+            loopback_reads.append(run.cdp.evaluate(session, f"({WHOLE})('http://127.0.0.1:{server_port}/whole.bin')"))
     run.cdp.sock.settimeout(30)
-    close(run, session, target)
+    run.cdp.evaluate(session, "window.close(); true")
+    run.finish()
     # No host found by its command line: no growth to report rather than a made-up zero.
     return preview, loopback_reads, max(growth) if pids else None
 
@@ -379,7 +369,11 @@ def main():
     parser.add_argument("--starts", type=int, default=5)
     parser.add_argument("--fetches", type=int, default=40)
     parser.add_argument("--wholes", type=int, default=3)
+    parser.add_argument("--devtools", action="store_true",
+                        help="the host's answers over DevTools, as the preview serves them without socat")
     options = parser.parse_args()
+    if options.devtools:
+        RUN_ENV["QUILLFRAME_PREVIEW_RELAY"] = "0"
     data, piece = os.urandom(DATA_SIZE), os.urandom(PIECE_SIZE)
     RangeHandler.data, RangeHandler.piece = data, piece
     server = serve(RangeHandler)

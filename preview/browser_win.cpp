@@ -112,7 +112,7 @@ std::optional<RelayPlan> PrepareRelay(const std::wstring& profile, const std::st
                                       std::unique_ptr<LoopbackServer>* server) {
     if (EnvironmentValue("QUILLFRAME_PREVIEW_RELAY") == "0") return std::nullopt;
     const std::string folder = unixProfile + "/relay";
-    const char* missing = GetFileAttributesW(L"Z:\\usr\\bin\\socat") == INVALID_FILE_ATTRIBUTES     ? "socat"
+    const char* missing = GetFileAttributesW(L"Z:\\usr\\bin\\python3") == INVALID_FILE_ATTRIBUTES   ? "python3"
                           : GetFileAttributesW(L"Z:\\usr\\bin\\openssl") == INVALID_FILE_ATTRIBUTES ? "openssl"
                                                                                                   : nullptr;
     if (missing) {

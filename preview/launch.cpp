@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "tls_relay_script.h"
+
 namespace preview {
 
 std::vector<std::string> SplitCommandLine(const std::string& text) {
@@ -76,10 +78,8 @@ std::string RelayKeyScript(const std::string& folder) {
 
 RelayCommand RelayCommandFor(const std::string& folder, int relayPort, int serverPort) {
     return {folder,
-            {"/usr/bin/socat", "-b", "262144",
-             "OPENSSL-LISTEN:" + std::to_string(relayPort) +
-                 ",bind=127.0.0.1,reuseaddr,fork,nodelay,verify=0,cert=relay.pem",
-             "TCP:127.0.0.1:" + std::to_string(serverPort) + ",nodelay"}};
+            {"/usr/bin/python3", "-I", "-c", kTlsRelayScript, "relay.pem", std::to_string(relayPort),
+             std::to_string(serverPort)}};
 }
 
 namespace {

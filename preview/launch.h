@@ -32,8 +32,8 @@ bool IsSpkiHash(const std::string& text);
 // they are there, and prints the key's hash. The key stays there, readable by its owner only.
 std::string RelayKeyScript(const std::string& folder);
 
-// How the watchdog starts the relay: in the key's folder (its address options cannot hold every path, so
-// it names relay.pem from there), TLS on `port` passed on to the loopback server.
+// How the watchdog starts the relay (tls_relay.py): in the key's folder, where it finds relay.pem, TLS on
+// `relayPort` passed on to the loopback server.
 struct RelayCommand {
     std::string folder;
     std::vector<std::string> arguments;

@@ -22,8 +22,8 @@ struct ServerState {
 
 namespace {
 
-// Bytes read from the host's stream per send: large enough that a 200 MiB answer costs few calls.
-constexpr ULONG kBlock = 256u << 10;
+// Bytes read from the host's stream per send: as much as the relay reads at once.
+constexpr ULONG kBlock = 1u << 20;
 // A request head longer than this is not Chromium's: the connection closes.
 constexpr size_t kHeadLimit = 256u << 10;
 
@@ -82,7 +82,8 @@ private:
 
     std::shared_ptr<ServerState> state_;
     SOCKET socket_;
-    std::string received_;  // bytes read past the last head
+    std::string received_;     // bytes read past the last head
+    std::vector<char> block_;  // the body's bytes on their way, kept for the connection's next answer
 };
 
 DWORD WINAPI Connection::Run(void* self) {
@@ -155,15 +156,15 @@ bool Connection::SendAnswer(const ServedAnswer& answer, const RequestHead& reque
 // the length its head promised ends the connection, so that the browser sees it cut short rather than
 // waiting for the rest.
 bool Connection::SendBody(IStream* body, const ResponsePlan& plan) {
-    std::vector<char> block(kBlock);
+    if (block_.empty()) block_.resize(kBlock);
     std::string_view head = plan.head;
     uint64_t left = plan.length.value_or(0);
     for (;;) {
         const ULONG want = plan.length ? static_cast<ULONG>(std::min<uint64_t>(left, kBlock)) : kBlock;
         ULONG read = 0;
-        if (want > 0 && body && FAILED(body->Read(block.data(), want, &read))) read = 0;
+        if (want > 0 && body && FAILED(body->Read(block_.data(), want, &read))) read = 0;
         if (read == 0) break;
-        const std::string_view data(block.data(), read);
+        const std::string_view data(block_.data(), read);
         const bool sent = plan.length ? SendPieces(socket_, {head, data})
                                       : SendPieces(socket_, {head, ChunkStart(read), data, "\r\n"});
         if (!sent) return false;

@@ -16,7 +16,7 @@ packages=(
   nlohmann-json3-dev googletest libgtest-dev python3-pytest
   cmake ninja-build clang libclang-rt-14-dev qemu-user-static
   chromium xdotool imagemagick ffmpeg fonts-dejavu-core
-  nsis osslsigncode openssl libstb-dev openbox x11-utils fonts-wine socat
+  nsis osslsigncode openssl libstb-dev openbox x11-utils fonts-wine
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -62,12 +62,12 @@ fi
 
 # Own pytest run: the packaged exe and the doctor's Windows build need the Wine
 # prefix the run above held.
-echo "docs, package, doctor and pack tests"
+echo "docs, package, doctor, pack and preview relay tests"
 export QF_NATIVE_BIN_DIR="$build_root/native/bin"
-xvfb-run -a /usr/bin/python3 -m pytest tests/docs tests/package tests/doctor tests/pack -q -rfEX -p no:cacheprovider \
+xvfb-run -a /usr/bin/python3 -m pytest tests/docs tests/package tests/doctor tests/pack tests/preview -q -rfEX -p no:cacheprovider \
   --junitxml="$results/pytest-docs-package.xml"
 if [ ! -s "$results/pytest-docs-package.xml" ]; then
-  echo "FAILED: the docs, package, doctor and pack tests did not report"
+  echo "FAILED: the docs, package, doctor, pack and preview relay tests did not report"
   broken=$((broken + 1))
 fi
 

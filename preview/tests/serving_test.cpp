@@ -268,8 +268,8 @@ TEST(Launch, TheRelaysRulesComeFirstAndTheHostsStillApply) {
     EXPECT_EQ(std::vector<std::string>(watched.begin() + 6, watched.begin() + 8),
               (std::vector<std::string>{std::to_string(relay.arguments.size()), "/p/it's here"}));
     EXPECT_EQ(std::vector<std::string>(watched.begin() + 8, watched.end() - 1), relay.arguments);
-    EXPECT_NE(relay.arguments[3].find("OPENSSL-LISTEN:4443,"), std::string::npos);
-    EXPECT_EQ(relay.arguments[4], "TCP:127.0.0.1:5000,nodelay");
+    EXPECT_EQ(std::vector<std::string>(relay.arguments.end() - 3, relay.arguments.end()),
+              (std::vector<std::string>{"relay.pem", "4443", "5000"}));
 }
 
 // What /bin/sh prints for a script.
