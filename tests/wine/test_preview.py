@@ -60,7 +60,11 @@ class Cdp:
                           f"Sec-WebSocket-Key: {key}\r\nSec-WebSocket-Version: 13\r\n\r\n".encode())
         head = b""
         while b"\r\n\r\n" not in head:
-            head += self.sock.recv(1)
+            # A browser that is ending may close the connection before it answers: its end must not spin.
+            byte = self.sock.recv(1)
+            if not byte:
+                raise ConnectionError("DevTools closed the connection before the upgrade")
+            head += byte
         assert head.startswith(b"HTTP/1.1 101"), head
         self.next_id = 0
         self.events = []
