@@ -183,12 +183,13 @@ void WebView::OnEvent(const CdpMessage& event) {
         }
     } else if (event.method == "Runtime.executionContextsCleared") {
         topContext_.reset();
-    } else if (event.method == "Page.domContentEventFired" && navigationId_ > 0) {
+    } else if (event.method == "Page.domContentEventFired" && navigationId_ > 0 && !awaitingCommit_) {
         // Not for the start-up document of the app window, which the host never asked for.
         domContentLoaded_.Raise(this, Make<DomContentLoadedArgs>(navigationId_).Get());
         OpenDevToolsOnce();
     } else if (event.method == "Page.frameNavigated" && Field(Field(params, "frame"), "parentId").is_null()) {
         source_ = Text(Field(params, "frame"), "url");
+        awaitingCommit_ = false;
     } else if (event.method == "Page.windowOpen") {
         OnNewWindow(Text(params, "url"), std::nullopt);
     } else if (event.method == "Inspector.targetCrashed" ||
@@ -208,8 +209,12 @@ void WebView::OnRequestPaused(const nlohmann::json& params) {
     const std::string requestId = Text(params, "requestId");
     const nlohmann::json& request = Field(params, "request");
     const bool document = Text(params, "resourceType") == "Document";
-    if (document && Text(params, "frameId") == targetId_ && CancelNavigation(requestId, request))
-        return;
+    if (document && Text(params, "frameId") == targetId_) {
+        if (CancelNavigation(requestId, request)) return;
+        // Until the new document commits, what the frame reports is its old document's (the start-up page
+        // may finish loading while the host's first document is on its way).
+        awaitingCommit_ = true;
+    }
     if (!Serve(requestId, params)) Send("Fetch.continueRequest", {{"requestId", requestId}});
 }
 

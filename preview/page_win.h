@@ -118,6 +118,7 @@ private:
     bool rendererCrashed_ = false;
     bool closed_ = false;  // Chromium is gone: the web view stays closed
     UINT64 navigationId_ = 0;
+    bool awaitingCommit_ = false;  // a main-frame document the host let start has not committed yet
     std::deque<std::string> openedUrls_;
     std::deque<std::string> openedTargets_;
     EventList<ICoreWebView2NavigationStartingEventHandler> navigationStarting_;
