@@ -55,19 +55,8 @@ struct WatchdogLink {
 
 WatchdogLink ListenForWatchdog() {
     WatchdogLink link;
-    if (!StartWinsock()) return link;
-    link.listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int length = sizeof(address);
-    if (link.listener == INVALID_SOCKET || bind(link.listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        listen(link.listener, 1) != 0 || getsockname(link.listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        if (link.listener != INVALID_SOCKET) closesocket(link.listener);
-        return {};
-    }
-    link.port = ntohs(address.sin_port);
-    return link;
+    link.listener = ListenOnLoopback(1, &link.port);
+    return link.listener == INVALID_SOCKET ? WatchdogLink{} : link;
 }
 
 // The watchdog's connection, kept open for the life of the process (or of the browser).

@@ -27,22 +27,6 @@ constexpr ULONG kBlock = 1u << 20;
 // A request head longer than this is not Chromium's: the connection closes.
 constexpr size_t kHeadLimit = 256u << 10;
 
-SOCKET ListenOnLoopback(int* port) {
-    if (!StartWinsock()) return INVALID_SOCKET;
-    SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int length = sizeof(address);
-    if (listener == INVALID_SOCKET || bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        listen(listener, SOMAXCONN) != 0 || getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        if (listener != INVALID_SOCKET) closesocket(listener);
-        return INVALID_SOCKET;
-    }
-    *port = ntohs(address.sin_port);
-    return listener;
-}
-
 // Every piece, in order, in as few calls as the socket takes.
 bool SendPieces(SOCKET socket, std::initializer_list<std::string_view> pieces) {
     std::vector<WSABUF> buffers;
@@ -189,9 +173,25 @@ DWORD WINAPI AcceptLoop(void* parameter) {
 
 }  // namespace
 
+SOCKET ListenOnLoopback(int backlog, int* port) {
+    if (!StartWinsock()) return INVALID_SOCKET;
+    SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof(address);
+    if (listener == INVALID_SOCKET || bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        listen(listener, backlog) != 0 || getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        if (listener != INVALID_SOCKET) closesocket(listener);
+        return INVALID_SOCKET;
+    }
+    *port = ntohs(address.sin_port);
+    return listener;
+}
+
 int FreeLoopbackPort() {
     int port = 0;
-    const SOCKET probe = ListenOnLoopback(&port);
+    const SOCKET probe = ListenOnLoopback(1, &port);
     if (probe == INVALID_SOCKET) return 0;
     closesocket(probe);
     return port;
@@ -200,7 +200,7 @@ int FreeLoopbackPort() {
 std::unique_ptr<LoopbackServer> LoopbackServer::Start() {
     auto state = std::make_shared<ServerState>();
     int port = 0;
-    state->listener = ListenOnLoopback(&port);
+    state->listener = ListenOnLoopback(SOMAXCONN, &port);
     if (state->listener == INVALID_SOCKET || !state->stopped) return nullptr;
     auto held = std::make_unique<std::shared_ptr<ServerState>>(state);
     UniqueKernelHandle thread(CreateThread(nullptr, 0, AcceptLoop, held.get(), 0, nullptr));

@@ -35,6 +35,8 @@ struct ServedAnswer {
 // Runs on the UI thread; nothing when the host does not answer (the connection then closes).
 using ServeFunction = std::function<std::optional<ServedAnswer>(const ServedRequest&)>;
 
+// A socket listening on a loopback port of the system's choosing, and that port; INVALID_SOCKET on failure.
+SOCKET ListenOnLoopback(int backlog, int* port);
 // A loopback port nobody listens on at this moment, for the relay to take.
 int FreeLoopbackPort();
 
